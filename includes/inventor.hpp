@@ -1,0 +1,29 @@
+// The player's inventory: item names in slot order, gained and lost by the
+// item lines of the sections played.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+inline constexpr int max_inventory_items = 50;
+
+struct Inventory {
+    // Slots 0 to item_count - 1 hold the items; each owns its copy of the name.
+    std::array<std::string, max_inventory_items> items;
+    int item_count = 0;
+    int points = 0;
+};
+
+// Empties the inventory and releases every name it holds.
+void init_inventory(Inventory& inv);
+
+// Adds a copy of `item`; false (with a message) when full or out of memory.
+bool add_item(Inventory& inv, std::string_view item);
+
+// Removes the first item named exactly `item`; the last item takes its slot.
+// False (with a message) when no such item is held.
+bool remove_item(Inventory& inv, std::string_view item);
+
+// Prints the inventory.
+void display_inventory(const Inventory& inv);

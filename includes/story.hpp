@@ -1,0 +1,152 @@
+// The story in memory, the story file reader and the choice of a story.
+//
+// A story is a flat table of Section records, each embedding its dialogue
+// lines, its choices and its item lines in fixed-capacity fields. The loader
+// fills the table once; the game engine only reads it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "fixed_text.hpp"
+
+// ---------------------------------------------------------------------------
+// Limits of a story. Text capacities include the terminating NUL byte.
+
+inline constexpr int max_sections = 100;
+inline constexpr int max_dialogues = 5;          // per section (and per block)
+inline constexpr int max_choices = 5;            // per section (and per block)
+inline constexpr int max_section_items = 10;     // item lines per section
+
+inline constexpr std::size_t long_text_capacity = 1000;  // narration, spoken and option texts
+inline constexpr std::size_t name_capacity = 50;         // speaker and item names
+inline constexpr std::size_t max_item_name_bytes = 48;   // item names as loaded
+inline constexpr std::size_t line_buffer_size = 256;     // one read takes at most 255 bytes
+inline constexpr std::size_t story_path_capacity = 256;  // "./stories/<name>", at most 255 bytes
+inline constexpr int max_listed_stories = 100;
+
+using LongText = FixedText<long_text_capacity>;
+using NameText = FixedText<name_capacity>;
+using StoryPath = FixedText<story_path_capacity>;
+
+// Item line kinds (Item::type).
+inline constexpr int item_gain = 1;  // written "between double quotes"
+inline constexpr int item_lose = 2;  // written <between angle brackets>
+
+// Choice::consequence_id values.
+inline constexpr int consequence_none = 0;
+inline constexpr int consequence_gain = 1;
+inline constexpr int consequence_lose = 2;
+
+// The target that ends a playthrough.
+inline constexpr int end_section_id = -1;
+
+// ---------------------------------------------------------------------------
+// Records
+
+struct Item {
+    int type = 0;
+    NameText name;
+};
+
+struct Dialogue {
+    NameText character;
+    LongText text;  // kept with the line end it was read with
+};
+
+struct Choice {
+    LongText text;
+    int next_section_id = 0;
+    int consequence_id = consequence_none;
+    NameText item_add;
+    NameText item_remove;
+    int points = 0;
+};
+
+struct Section {
+    int id = 0;
+    LongText narration;
+    std::array<Dialogue, max_dialogues> dialogues;
+    int dialogue_count = 0;
+    std::array<Choice, max_choices> choices;
+    int choice_count = 0;
+    std::array<Item, max_section_items> items;
+    int item_count = 0;
+    int is_ending = 0;
+};
+
+// The section table: exactly max_sections records; the number of loaded ones
+// is kept beside it by its owner. Records past that count are never read.
+using SectionTable = std::array<Section, max_sections>;
+
+// First of the `section_count` loaded sections whose id is `id`, or nullptr.
+const Section* get_section_by_id(const SectionTable& sections, int section_count, int id);
+
+// ---------------------------------------------------------------------------
+// Story file loader
+
+// What the loader notices while reading, for tools that explain a story to
+// its author. The game itself listens to nothing.
+enum class LoadNoticeKind {
+    // Structure: where things were stored.
+    section_opened,       // section: the new section
+    dialogue_stored,      // section, index
+    choice_stored,        // section, index
+    item_stored,          // section, index
+    ending_marked,        // section
+    // Problems.
+    file_unopenable,
+    too_many_sections,
+    block_end_swallowed,      // detail: kind of the consumed line
+    dialogue_without_colon,
+    dialogue_past_limit,      // a "-" line ignored after a full dialogue block
+    choice_past_limit,        // a "->" line ignored after a full choice block
+    item_past_limit,
+    target_unparsed,          // detail: the byte skipped after the arrow
+    target_missing,           // the line ends right after the arrow
+    target_out_of_int_range,
+    consequence_after_arrow,
+    narration_cut,
+    name_cut,                 // speaker name cut to 49 bytes
+    item_name_cut,            // item name cut to 48 bytes
+    line_split,               // a physical line longer than 255 bytes
+    byte_order_mark,
+    indented_marker,          // detail: the line without its indentation
+    outside_section,          // content before the first section header
+    narration_unterminated,   // a narration block that runs to the end of the file
+    player_name_without_blank,
+};
+
+struct LoadNotice {
+    LoadNoticeKind kind;
+    int line = 0;       // 1-based physical line in the file, 0 when none
+    int section = -1;   // current section position, -1 before the first header
+    int index = -1;     // entry index within its section, where it applies
+    std::string detail;
+};
+
+class LoadListener {
+public:
+    virtual ~LoadListener() = default;
+    virtual void notice(const LoadNotice& notice) = 0;
+};
+
+// Reads the story file `filename` into `sections`. Returns the number of
+// sections read (1 to max_sections), or 0 when the file cannot be opened,
+// holds no section header or holds too many; prints its own error messages.
+int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener = nullptr);
+
+// ---------------------------------------------------------------------------
+// Story selection
+
+// Runs the story menu over "./stories". Returns true with the story path in
+// `selected_file`, or false when no story can be chosen.
+bool select_story(StoryPath& selected_file);
+
+// Prints the title line of a story path: the file name without its extension.
+void display_story_title(std::string_view selected_file);
+
+// Prints the blue selection banner.
+void display_select_story();

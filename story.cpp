@@ -1,0 +1,520 @@
+#include "story.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <utility>
+#include <ostream>
+#include <vector>
+
+#include "console.hpp"
+
+// ===========================================================================
+// Section lookup
+
+const Section* get_section_by_id(const SectionTable& sections, int section_count, int id) {
+    const int count = std::clamp(section_count, 0, max_sections);
+    for (int i = 0; i < count; ++i) {
+        if (sections[static_cast<std::size_t>(i)].id == id) return &sections[static_cast<std::size_t>(i)];
+    }
+    return nullptr;
+}
+
+// ===========================================================================
+// Story file loader
+
+namespace {
+
+// Reads a story file line by line the way a C reader with a 256-byte buffer
+// would: each read returns the next line up to and including its LF, but
+// never more than 255 bytes, so the rest of a longer line comes back as a
+// line of its own. A CR LF pair reads as a single LF on every platform (a
+// lone CR stays). The file is read in large blocks, never whole.
+class StoryLineReader {
+public:
+    explicit StoryLineReader(std::string_view path)
+        : file_(std::string(path), std::ios::binary), buffer_(block_size) {}
+
+    [[nodiscard]] bool is_open() const { return file_.is_open(); }
+
+    // Next line, or false at the end of the file. The view stays valid until
+    // the next call. A line holding a NUL byte ends at that byte, as a C
+    // string would.
+    bool next(std::string_view& line) {
+        constexpr std::size_t max_read = line_buffer_size - 1;
+        for (;;) {
+            const std::size_t available = ready_ - pos_;
+            const std::size_t window = std::min(available, max_read);
+            const char* start = buffer_.data() + pos_;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', window));
+            const bool drained = at_end_ && ready_ == end_;
+            if (lf == nullptr && !drained && available <= max_read) {
+                // Either the line may go on past the buffered bytes, or it
+                // fills the whole read and the next byte tells whether the
+                // physical line goes on: read more first.
+                if (!(available == max_read && pos_ + max_read < ready_)) {
+                    refill();
+                    continue;
+                }
+            }
+            const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) + 1 : window;
+            if (length == 0) return false;
+            line_number_ = next_line_number_;
+            const bool ends_line = start[length - 1] == '\n';
+            if (ends_line) ++next_line_number_;
+            split_ = !ends_line && pos_ + length < ready_;
+            pos_ += length;
+            const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length));
+            line = std::string_view(start, nul != nullptr ? static_cast<std::size_t>(nul - start) : length);
+            return true;
+        }
+    }
+
+    // Physical line (from 1) the last line read belongs to.
+    [[nodiscard]] int line_number() const { return line_number_; }
+
+    // Whether the last line read was cut at 255 bytes from a longer one.
+    [[nodiscard]] bool was_split() const { return split_; }
+
+private:
+    static constexpr std::size_t block_size = 64 * 1024;
+
+    // Moves the unread bytes to the front, reads the next block and turns
+    // every CR LF into LF. A CR at the very end of the data is held back
+    // until the next byte tells whether it starts a CR LF pair.
+    void refill() {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        ready_ -= pos_;
+        pos_ = 0;
+        if (!at_end_) {
+            file_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+            const auto got = file_.gcount();
+            end_ += static_cast<std::size_t>(got);
+            if (got == 0 || !file_) at_end_ = true;
+        }
+        translate_line_ends();
+    }
+
+    void translate_line_ends() {
+        std::size_t write = ready_;
+        std::size_t read = ready_;
+        while (read < end_) {
+            // Copy up to the next CR in one go; most files have none.
+            const char* from = buffer_.data() + read;
+            const auto* cr = static_cast<const char*>(std::memchr(from, '\r', end_ - read));
+            const std::size_t run = cr != nullptr ? static_cast<std::size_t>(cr - from) : end_ - read;
+            if (write != read) std::memmove(buffer_.data() + write, from, run);
+            write += run;
+            read += run;
+            if (read == end_) break;
+            // buffer_[read] is a CR.
+            if (read + 1 == end_ && !at_end_) break;  // wait for the next byte
+            if (read + 1 < end_ && buffer_[read + 1] == '\n') {
+                buffer_[write++] = '\n';
+                read += 2;
+            } else {
+                buffer_[write++] = '\r';
+                ++read;
+            }
+        }
+        // Keep an undecided CR right after the translated bytes.
+        const std::size_t pending = end_ - read;
+        std::memmove(buffer_.data() + write, buffer_.data() + read, pending);
+        ready_ = write;
+        end_ = write + pending;
+    }
+
+    std::ifstream file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;    // next unread byte
+    std::size_t ready_ = 0;  // end of the translated bytes
+    std::size_t end_ = 0;    // end of the bytes read from the file
+    bool at_end_ = false;
+    int line_number_ = 0;
+    int next_line_number_ = 1;
+    bool split_ = false;
+};
+
+constexpr std::string_view section_marker = "# Section";
+constexpr std::string_view narration_marker = "[Narration]";
+constexpr std::string_view narration_end_marker = "[/Narration]";
+constexpr std::string_view dialogue_marker = "[Dialogue]";
+constexpr std::string_view choice_marker = "[Choix]";
+constexpr std::string_view ending_marker = "[Fin]";
+constexpr std::string_view choice_arrow = "->";
+constexpr std::string_view consequence_marker = "ID_Conséquence : ";
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// The line up to its first CR or LF.
+std::string_view cut_at_line_end(std::string_view line) {
+    std::size_t length = line.size();
+    if (length > 0 && line[length - 1] == '\n') --length;  // the LF can only be last
+    const auto* cr = static_cast<const char*>(std::memchr(line.data(), '\r', length));
+    if (cr != nullptr) length = static_cast<std::size_t>(cr - line.data());
+    return line.substr(0, length);
+}
+
+bool is_format_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view skip_format_blanks(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_format_blank(text[i])) ++i;
+    return text.substr(i);
+}
+
+enum class IntParse { ok, no_number, out_of_range };
+
+// "%d" on the start of `text`: optional white space, optional sign, digits.
+IntParse parse_int(std::string_view text, int& value) {
+    text = skip_format_blanks(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size() || text[i] < '0' || text[i] > '9') return IntParse::no_number;
+    long long magnitude = 0;
+    bool in_range = true;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > static_cast<long long>(INT_MAX) + 1) in_range = false;
+        if (!in_range) magnitude = static_cast<long long>(INT_MAX) + 2;  // keep it from growing
+    }
+    const long long signed_value = negative ? -magnitude : magnitude;
+    if (!in_range || signed_value < INT_MIN || signed_value > INT_MAX) return IntParse::out_of_range;
+    value = static_cast<int>(signed_value);
+    return IntParse::ok;
+}
+
+// " Section : %d" on `text`, with the white-space rules of formatted input.
+IntParse parse_target(std::string_view text, int& value) {
+    constexpr std::string_view word = "Section";
+    text = skip_format_blanks(text);
+    if (!text.starts_with(word)) return IntParse::no_number;
+    text = skip_format_blanks(text.substr(word.size()));
+    if (!text.starts_with(':')) return IntParse::no_number;
+    return parse_int(text.substr(1), value);
+}
+
+// How a byte is named in a message to an author.
+std::string describe_byte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ' ') return "une espace";
+    if (c == '\t') return "une tabulation";
+    if (c == '\n' || c == '\r') return "la fin de ligne";
+    if (byte < 0x20 || byte >= 0x7F) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        return std::string("l'octet 0x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return std::string("« ") + c + " »";
+}
+
+// What a line is, as named in a message to an author.
+std::string_view describe_line(std::string_view cut) {
+    if (cut.starts_with(section_marker)) return "un en-tête de section";
+    if (cut.size() >= 1 && ((cut.front() == '"' && cut.back() == '"') || (cut.front() == '<' && cut.back() == '>')))
+        return "une ligne d'objet";
+    for (std::string_view marker : {narration_marker, narration_end_marker, dialogue_marker, choice_marker, ending_marker}) {
+        if (cut.starts_with(marker)) return "un marqueur";
+    }
+    return "du texte";
+}
+
+// Empties a section record in place and gives it its id.
+void clear_section(Section& section, int id) {
+    section.id = id;
+    section.narration.clear();
+    for (Dialogue& dialogue : section.dialogues) {
+        dialogue.character.clear();
+        dialogue.text.clear();
+    }
+    section.dialogue_count = 0;
+    for (Choice& choice : section.choices) {
+        choice.text.clear();
+        choice.next_section_id = 0;
+        choice.consequence_id = consequence_none;
+        choice.item_add.clear();
+        choice.item_remove.clear();
+        choice.points = 0;
+    }
+    section.choice_count = 0;
+    for (Item& item : section.items) {
+        item.type = 0;
+        item.name.clear();
+    }
+    section.item_count = 0;
+    section.is_ending = 0;
+}
+
+class StoryLoader {
+public:
+    StoryLoader(std::string_view filename, SectionTable& sections, LoadListener* listener)
+        : filename_(filename), sections_(sections), listener_(listener), reader_(filename) {}
+
+    int run() {
+        if (!reader_.is_open()) {
+            console_out() << "Erreur : Impossible d'ouvrir le fichier " << filename_ << '\n';
+            report(LoadNoticeKind::file_unopenable, 0);
+            return 0;
+        }
+        std::string_view line;
+        while (read_line(line)) {
+            if (!handle_main_line(line)) return 0;
+        }
+        return section_index_ + 1;
+    }
+
+private:
+    // Returns false when loading must stop with a failure.
+    bool handle_main_line(std::string_view raw) {
+        const int line_number = reader_.line_number();
+        if (line_number == 1 && !bom_checked_) {
+            bom_checked_ = true;
+            if (raw.starts_with(byte_order_mark)) report(LoadNoticeKind::byte_order_mark, line_number);
+        }
+        const std::string_view line = cut_at_line_end(raw);
+        const BlockOverflow overflow = std::exchange(overflow_, BlockOverflow::none);
+
+        if (line.starts_with(section_marker)) return open_section();
+        if (line.starts_with(narration_marker)) {
+            note_outside_section(line_number);
+            read_narration_block(line_number);
+        } else if (line.starts_with(dialogue_marker)) {
+            note_outside_section(line_number);
+            read_dialogue_block();
+        } else if (line.starts_with(choice_marker)) {
+            note_outside_section(line_number);
+            read_choice_block();
+        } else if (!line.empty() && line.front() == '"' && line.back() == '"') {
+            add_item(item_gain, line, line_number);
+        } else if (!line.empty() && line.front() == '<' && line.back() == '>') {
+            add_item(item_lose, line, line_number);
+        } else if (line.starts_with(ending_marker)) {
+            note_outside_section(line_number);
+            if (has_section()) {
+                current().is_ending = 1;
+                report(LoadNoticeKind::ending_marked, line_number);
+            }
+        } else {
+            note_ignored_line(line, line_number, overflow);
+        }
+        return true;
+    }
+
+    bool open_section() {
+        ++section_index_;
+        if (section_index_ >= max_sections) {
+            console_out() << "Erreur : Trop de sections dans le fichier.\n";
+            report(LoadNoticeKind::too_many_sections, reader_.line_number());
+            return false;
+        }
+        clear_section(current(), section_index_);
+        report(LoadNoticeKind::section_opened, reader_.line_number());
+        return true;
+    }
+
+    void read_narration_block(int marker_line) {
+        LongText accumulator;
+        bool cut = false;
+        bool terminated = false;
+        std::string_view raw;
+        while (read_line(raw)) {
+            const std::string_view line = cut_at_line_end(raw);
+            if (line.starts_with(narration_end_marker)) {
+                terminated = true;
+                break;
+            }
+            cut |= !accumulator.append(line);
+            cut |= !accumulator.append(" ");
+        }
+        if (!terminated) report(LoadNoticeKind::narration_unterminated, marker_line);
+        if (cut) report(LoadNoticeKind::narration_cut, marker_line);
+        if (has_section()) current().narration = accumulator;
+    }
+
+    void read_dialogue_block() {
+        int count = 0;
+        std::string_view line;
+        while (count < max_dialogues && read_line(line)) {
+            const int line_number = reader_.line_number();
+            if (line.empty() || line.front() != '-') {
+                note_swallowed(line, line_number);
+                break;
+            }
+            const std::size_t colon = line.find(':');
+            if (colon == std::string_view::npos) {
+                report(LoadNoticeKind::dialogue_without_colon, line_number);
+                continue;
+            }
+            if (has_section()) {
+                Dialogue& entry = current().dialogues[static_cast<std::size_t>(count)];
+                // The name starts after "- "; when the colon comes earlier the
+                // name runs to the end of the line.
+                const std::string_view after_dash = line.substr(std::min<std::size_t>(2, line.size()));
+                const std::string_view name =
+                    colon >= 2 ? line.substr(2, colon - 2) : after_dash;
+                if (!entry.character.assign(name)) report(LoadNoticeKind::name_cut, line_number, count);
+                entry.text.assign(line.substr(std::min(colon + 2, line.size())));
+                if (name == "Vous") report(LoadNoticeKind::player_name_without_blank, line_number, count);
+                report(LoadNoticeKind::dialogue_stored, line_number, count);
+            }
+            ++count;
+        }
+        if (count == max_dialogues) overflow_ = BlockOverflow::dialogue;
+        if (has_section()) current().dialogue_count = count;
+    }
+
+    void read_choice_block() {
+        int count = 0;
+        std::string_view line;
+        while (count < max_choices && read_line(line)) {
+            const int line_number = reader_.line_number();
+            const std::size_t arrow = line.find(choice_arrow);
+            if (arrow == std::string_view::npos) {
+                note_swallowed(line, line_number);
+                break;
+            }
+            const std::string_view option_text = line.substr(0, arrow);
+            if (has_section()) {
+                Choice& entry = current().choices[static_cast<std::size_t>(count)];
+                read_target(line, arrow, entry, line_number, count);
+                read_consequence(line, option_text, arrow, entry, line_number, count);
+                entry.text.assign(option_text);
+                report(LoadNoticeKind::choice_stored, line_number, count);
+            }
+            ++count;
+        }
+        if (count == max_choices) overflow_ = BlockOverflow::choice;
+        if (has_section()) current().choice_count = count;
+    }
+
+    // The target starts three bytes after the arrow: past "->" and the one
+    // byte that normally is a blank.
+    void read_target(std::string_view line, std::size_t arrow, Choice& entry, int line_number, int index) {
+        const std::size_t start = arrow + choice_arrow.size() + 1;
+        if (start > line.size()) {
+            report(LoadNoticeKind::target_missing, line_number, index);
+            return;
+        }
+        int target = 0;
+        switch (parse_target(line.substr(start), target)) {
+            case IntParse::ok:
+                entry.next_section_id = target;
+                break;
+            case IntParse::no_number:
+                report(LoadNoticeKind::target_unparsed, line_number, index,
+                       describe_byte(line[arrow + choice_arrow.size()]));
+                break;
+            case IntParse::out_of_range:
+                report(LoadNoticeKind::target_out_of_int_range, line_number, index);
+                break;
+        }
+    }
+
+    void read_consequence(std::string_view line, std::string_view option_text, std::size_t arrow,
+                          Choice& entry, int line_number, int index) {
+        const std::size_t marker = option_text.find(consequence_marker);
+        if (marker != std::string_view::npos) {
+            int consequence = 0;
+            if (parse_int(option_text.substr(marker + consequence_marker.size()), consequence) == IntParse::ok) {
+                entry.consequence_id = consequence;
+            }
+        } else if (line.find(consequence_marker, arrow) != std::string_view::npos) {
+            report(LoadNoticeKind::consequence_after_arrow, line_number, index);
+        }
+    }
+
+    void add_item(int type, std::string_view line, int line_number) {
+        if (!has_section()) {
+            note_outside_section(line_number);
+            return;
+        }
+        Section& section = current();
+        if (section.item_count >= max_section_items) {
+            report(LoadNoticeKind::item_past_limit, line_number);
+            return;
+        }
+        Item& item = section.items[static_cast<std::size_t>(section.item_count)];
+        item.type = type;
+        const std::string_view name = line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string_view{};
+        item.name.assign(name.substr(0, std::min(name.size(), max_item_name_bytes)));
+        if (name.size() > max_item_name_bytes) report(LoadNoticeKind::item_name_cut, line_number, section.item_count);
+        report(LoadNoticeKind::item_stored, line_number, section.item_count);
+        ++section.item_count;
+    }
+
+    // --- notices ----------------------------------------------------------
+
+    enum class BlockOverflow { none, dialogue, choice };
+
+    bool read_line(std::string_view& line) {
+        if (!reader_.next(line)) return false;
+        if (reader_.was_split()) report(LoadNoticeKind::line_split, reader_.line_number());
+        return true;
+    }
+
+    void note_outside_section(int line_number) {
+        if (!has_section()) report(LoadNoticeKind::outside_section, line_number);
+    }
+
+    // A line the main loop ignores: tell why when it looks like it meant
+    // something.
+    void note_ignored_line(std::string_view line, int line_number, BlockOverflow overflow) {
+        if (overflow == BlockOverflow::dialogue && line.starts_with('-')) {
+            report(LoadNoticeKind::dialogue_past_limit, line_number);
+            overflow_ = overflow;  // further entries of the same block
+            return;
+        }
+        if (overflow == BlockOverflow::choice && line.find(choice_arrow) != std::string_view::npos) {
+            report(LoadNoticeKind::choice_past_limit, line_number);
+            overflow_ = overflow;
+            return;
+        }
+        const std::string_view trimmed = skip_format_blanks(line);
+        if (trimmed.size() != line.size()) {
+            if (describe_line(trimmed) != "du texte") {
+                report(LoadNoticeKind::indented_marker, line_number, -1, std::string(trimmed));
+                return;
+            }
+        }
+        if (!has_section() && !trimmed.empty() && !(line_number == 1 && line.starts_with(byte_order_mark))) {
+            report(LoadNoticeKind::outside_section, line_number);
+        }
+    }
+
+    // The line that ends a dialogue or choice block is consumed by it; an
+    // empty line is the normal way to end a block, anything else is lost.
+    void note_swallowed(std::string_view raw, int line_number) {
+        const std::string_view line = cut_at_line_end(raw);
+        if (skip_format_blanks(line).empty()) return;
+        report(LoadNoticeKind::block_end_swallowed, line_number, -1, std::string(describe_line(line)));
+    }
+
+    void report(LoadNoticeKind kind, int line, int index = -1, std::string detail = {}) {
+        if (listener_ == nullptr) return;
+        listener_->notice(LoadNotice{kind, line, section_index_, index, std::move(detail)});
+    }
+
+    [[nodiscard]] bool has_section() const { return section_index_ >= 0; }
+    Section& current() { return sections_[static_cast<std::size_t>(section_index_)]; }
+
+    std::string_view filename_;
+    SectionTable& sections_;
+    LoadListener* listener_;
+    StoryLineReader reader_;
+    int section_index_ = -1;
+    bool bom_checked_ = false;
+    BlockOverflow overflow_ = BlockOverflow::none;
+};
+
+}  // namespace
+
+int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
+    StoryLoader loader(filename, sections, listener);
+    return loader.run();
+}
