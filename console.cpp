@@ -1,9 +1,9 @@
 #include "console.hpp"
 
-#include <cctype>
-#include <climits>
 #include <iostream>
 #include <thread>
+
+#include "decimal.hpp"
 
 namespace {
 
@@ -19,15 +19,10 @@ std::istream* current_in = &std::cin;
 std::ostream* current_out = &std::cout;
 Pacer* current_pacer = &real_pacer;
 
-// The white space that "%d" and " %c" skip.
-bool is_blank(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Skips white space; returns the next byte without taking it, or EOF.
 int skip_blanks(std::streambuf& in) {
     int c = in.sgetc();
-    while (c != std::char_traits<char>::eof() && is_blank(c)) {
+    while (c != std::char_traits<char>::eof() && is_scan_blank(static_cast<char>(c))) {
         c = in.snextc();
     }
     return c;
@@ -59,43 +54,25 @@ ConsoleOverride::~ConsoleOverride() {
 }
 
 NumberAnswer read_number() {
-    constexpr int eof = std::char_traits<char>::eof();
+    console_out().flush();  // the prompt must be on screen before waiting
     std::streambuf* in = console_in().rdbuf();
     if (in == nullptr) return {NumberStatus::end_of_input};
-
-    int c = skip_blanks(*in);
-    if (c == eof) return {NumberStatus::end_of_input};
-
-    bool negative = false;
-    if (c == '+' || c == '-') {
-        negative = (c == '-');
-        c = in->snextc();
+    const DecimalScan scan = scan_decimal(*in);
+    switch (scan.status) {
+        case DecimalStatus::ok:
+            return {NumberStatus::number, scan.value};
+        case DecimalStatus::end_of_input:
+            return {NumberStatus::end_of_input};
+        case DecimalStatus::no_number:
+        case DecimalStatus::out_of_range:
+            break;
     }
-    if (c == eof || !std::isdigit(c)) {
-        discard_line(*in);
-        return {NumberStatus::not_a_number};
-    }
-
-    // Accumulate as a negative number so that INT_MIN fits; stop accepting
-    // once out of range but keep taking the digits, as "%d" would.
-    long long value = 0;
-    bool in_range = true;
-    while (c != eof && std::isdigit(c)) {
-        if (in_range) {
-            value = value * 10 - (c - '0');
-            if (value < static_cast<long long>(INT_MIN) - 1) in_range = false;
-        }
-        c = in->snextc();
-    }
-    if (!negative) value = -value;
-    if (!in_range || value < INT_MIN || value > INT_MAX) {
-        discard_line(*in);
-        return {NumberStatus::not_a_number};
-    }
-    return {NumberStatus::number, static_cast<int>(value)};
+    discard_line(*in);
+    return {NumberStatus::not_a_number};
 }
 
 std::optional<char> read_answer() {
+    console_out().flush();
     std::streambuf* in = console_in().rdbuf();
     if (in == nullptr) return std::nullopt;
     const int c = skip_blanks(*in);

@@ -1,1 +1,258 @@
 #include "game_engine.hpp"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#include "console.hpp"
+#include "save_load.hpp"
+
+namespace {
+
+constexpr std::string_view yellow = "\033[33m";
+constexpr std::string_view green = "\033[32m";
+constexpr std::string_view red = "\033[31m";
+constexpr std::string_view reset = "\033[0m";
+
+constexpr std::string_view replay_question = "Voulez-vous rejouer ? (o/n) : ";
+constexpr std::string_view player_name = "Vous";
+constexpr std::string_view quoted_player_name = "\"Vous\"";
+
+// The title banner: ORLI in yellow, then MAR in green, set off to the right.
+constexpr std::array<std::string_view, 6> orlimar_first_rows = {
+    "   ██████╗ ██████╗ ██╗     ██╗",
+    "  ██╔═══██╗██╔══██╗██║     ██║",
+    "  ██║   ██║██████╔╝██║     ██║",
+    "  ██║   ██║██╔══██╗██║     ██║",
+    "  ╚██████╔╝██║  ██║███████╗██║",
+    "   ╚═════╝ ╚═╝  ╚═╝╚══════╝╚═╝",
+};
+constexpr std::array<std::string_view, 6> orlimar_last_rows = {
+    "███╗   ███╗ █████╗ ██████╗ ",
+    "████╗ ████║██╔══██╗██╔══██╗",
+    "██╔████╔██║███████║██████╔╝",
+    "██║╚██╔╝██║██╔══██║██╔══██╗",
+    "██║ ╚═╝ ██║██║  ██║██║  ██║",
+    "╚═╝     ╚═╝╚═╝  ╚═╝╚═╝  ╚═╝",
+};
+constexpr std::string_view orlimar_last_indent = "                          ";  // 26 blanks
+constexpr std::string_view orlimar_caption = "                              === ORLIMAR ===             \n";
+
+constexpr std::array<std::string_view, 6> game_over_rows = {
+    "  ██████╗  █████╗ ███╗   ███╗███████╗     ██████╗ ██╗   ██╗███████╗██████╗ ",
+    " ██╔════╝ ██╔══██╗████╗ ████║██╔════╝    ██╔═══██╗██║   ██║██╔════╝██╔══██╗",
+    " ██║  ███╗███████║██╔████╔██║█████╗      ██║   ██║██║   ██║█████╗  ██████╔╝",
+    " ██║   ██║██╔══██║██║╚██╔╝██║██╔══╝      ██║   ██║██║   ██║██╔══╝  ██╔═══╝ ",
+    " ╚██████╔╝██║  ██║██║ ╚═╝ ██║███████╗    ╚██████╔╝╚██████╔╝███████╗██║     ",
+    "  ╚═════╝ ╚═╝  ╚═╝╚═╝     ╚═╝╚══════╝     ╚═════╝  ╚═════╝ ╚══════╝╚═╝     ",
+};
+
+// A name counts as the player's when it sorts after "Vous" byte by byte
+// (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
+// it is "Vous" in double quotes.
+bool is_player_name(std::string_view name) {
+    return name > player_name || name == quoted_player_name;
+}
+
+bool is_yes(const std::optional<char>& answer) {
+    return answer.has_value() && (*answer == 'o' || *answer == 'O');
+}
+
+// Asks the replay question; no answer (end of input) counts as no.
+bool ask_replay() {
+    console_out() << replay_question;
+    return is_yes(read_answer());
+}
+
+// How many entries of a record array are valid, whatever the count says.
+template <typename T>
+std::size_t valid_count(std::span<const T> entries, int count) {
+    return static_cast<std::size_t>(std::clamp<long long>(count, 0, static_cast<long long>(entries.size())));
+}
+
+void print_choice_menu(std::span<const Choice> choices) {
+    std::ostream& out = console_out();
+    out << "\n--- Vos Choix  ---\n";
+    int number = 1;
+    for (const Choice& choice : choices) {
+        out << green << number++ << ". " << choice.text.view() << reset << '\n';
+    }
+    out << yellow << number << ". Consulter l'inventaire" << reset << '\n';
+    out << yellow << number + 1 << ". Sauvegarder la partie" << reset << '\n';
+    out << "Votre choix : ";
+}
+
+// Reads menu numbers until one lies within [1, last]; empty at end of input.
+std::optional<int> read_menu_number(int last) {
+    for (;;) {
+        const NumberAnswer answer = read_number();
+        if (answer.status == NumberStatus::end_of_input) return std::nullopt;
+        if (answer.status == NumberStatus::number && answer.value >= 1 && answer.value <= last) return answer.value;
+        console_out() << red << "Choix invalide. Veuillez réessayer : " << reset;
+    }
+}
+
+}  // namespace
+
+// ===========================================================================
+// Text effects and banners
+
+void typewriter_effect(std::string_view text, int delay_ms) {
+    std::ostream& out = console_out();
+    Pacer& pacer = console_pacer();
+    // Each byte is due at start + k × delay: the time spent writing and any
+    // oversleeping are caught up on the next byte instead of adding up.
+    const auto delay = std::chrono::milliseconds(std::max(delay_ms, 0));
+    auto deadline = text.empty() || delay_ms <= 0 ? Pacer::Clock::time_point{} : pacer.now();
+    for (const char byte : text) {
+        if (delay_ms > 0) {
+            deadline += delay;
+            pacer.sleep_until(deadline);
+        }
+        out.put(byte);
+        out.flush();
+    }
+    out.put('\n');
+    out.flush();
+}
+
+void display_orlimar() {
+    std::ostream& out = console_out();
+    out << yellow << "\n" << "\n";
+    for (std::string_view row : orlimar_first_rows) out << row << "\n";
+    out << green << "\n";
+    for (std::string_view row : orlimar_last_rows) out << orlimar_last_indent << row << "\n";
+    out << orlimar_caption;
+    out << reset << "\n";
+}
+
+void display_game_over_ascii() {
+    std::ostream& out = console_out();
+    out << "\n";
+    for (std::string_view row : game_over_rows) out << row << "\n";
+    out << "\n"
+        << "                            === GAME OVER ===\n"
+        << "   Merci d'avoir joué !\n"
+        << "\n";
+}
+
+// ===========================================================================
+// Game loop
+
+void start_game(const SectionTable& sections, int section_count, std::string_view story_filename) {
+    std::ostream& out = console_out();
+    const int loaded = std::clamp(section_count, 0, max_sections);
+    Inventory player_inventory;
+    for (;;) {
+        int current_section_id = load_current_section(story_filename);
+        if (current_section_id != 0) {
+            out << "Sauvegarde chargée pour " << story_filename << ". Reprise à la section " << current_section_id
+                << ".\n";
+        } else {
+            out << "Aucune sauvegarde trouvée pour " << story_filename << ". Nouvelle partie commencée.\n";
+        }
+        init_inventory(player_inventory);
+
+        while (current_section_id != end_section_id) {
+            if (current_section_id < 0 || current_section_id >= loaded) {
+                out << "Erreur : La section " << current_section_id << " n'existe pas.\n";
+                break;
+            }
+            current_section_id = play_section(sections[static_cast<std::size_t>(current_section_id)],
+                                              player_inventory, current_section_id, story_filename);
+        }
+
+        out << "\n=== GAME OVER ===\n";
+        if (!ask_replay()) {
+            out << "Merci d'avoir joué " << story_filename << " !\n";
+            return;
+        }
+    }
+}
+
+// ===========================================================================
+// Section player
+
+int play_section(const Section& section, Inventory& inventory, int current_section_id,
+                 std::string_view story_filename) {
+    narration(section.narration);
+    collect_items(section, inventory);
+    if (section.dialogue_count > 0) dialogues(section.dialogues, section.dialogue_count);
+    if (section.choice_count > 0) {
+        return process_choices(section.choices, section.choice_count, inventory, current_section_id, story_filename);
+    }
+    if (section.is_ending != 0) ending(section.narration);  // its answer is asked again by the game loop
+    return end_section_id;
+}
+
+void narration(std::string_view narration) {
+    typewriter_effect(narration, narration_delay_ms);
+    console_out() << "\n";
+}
+
+void collect_items(const Section& section, Inventory& inventory) {
+    const std::span<const Item> items(section.items);
+    for (const Item& item : items.first(valid_count(items, section.item_count))) {
+        if (item.type == item_gain) {
+            add_item(inventory, item.name);
+        } else if (item.type == item_lose && !remove_item(inventory, item.name)) {
+            console_out() << "Erreur : " << item.name.view() << " n'est pas dans votre inventaire.\n";
+        }
+    }
+}
+
+void dialogues(std::span<const Dialogue> entries, int dialogue_count) {
+    std::ostream& out = console_out();
+    for (const Dialogue& line : entries.first(valid_count(entries, dialogue_count))) {
+        out << (is_player_name(line.character) ? green : red) << line.character.view() << reset << '\n';
+        typewriter_effect(line.text, dialogue_delay_ms);
+    }
+}
+
+bool ending(std::string_view ending_text) {
+    console_out() << "\n=== Fin de l'histoire ===\n";
+    typewriter_effect(ending_text, ending_delay_ms);
+    display_game_over_ascii();
+    return ask_replay();
+}
+
+// ===========================================================================
+// Choice menu and consequences
+
+int process_choices(std::span<const Choice> choices, int choice_count, Inventory& inventory,
+                    int current_section_id, std::string_view story_filename) {
+    const std::span<const Choice> options = choices.first(valid_count(choices, choice_count));
+    const int option_count = static_cast<int>(options.size());
+    const int inventory_entry = option_count + 1;
+    const int save_entry = option_count + 2;
+    // After a look at the inventory or a save the whole menu comes back.
+    for (;;) {
+        print_choice_menu(options);
+        const std::optional<int> picked = read_menu_number(save_entry);
+        if (!picked) return end_section_id;
+        if (*picked == inventory_entry) {
+            display_inventory(inventory);
+        } else if (*picked == save_entry) {
+            save_current_section(story_filename, current_section_id);
+        } else {
+            return options[static_cast<std::size_t>(*picked - 1)].next_section_id;
+        }
+    }
+}
+
+void apply_consequence(int consequence_id, Inventory& inventory, std::string_view item_add,
+                       std::string_view item_remove) {
+    std::ostream& out = console_out();
+    if (consequence_id == consequence_gain && !item_add.empty()) {
+        if (add_item(inventory, item_add)) out << "Vous avez obtenu : " << item_add << "\n";
+    } else if (consequence_id == consequence_lose && !item_remove.empty()) {
+        if (remove_item(inventory, item_remove)) {
+            out << "Vous avez utilisé : " << item_remove << "\n";
+        } else {
+            out << "Erreur : " << item_remove << " n'est pas dans votre inventaire.\n";
+        }
+    }
+}

@@ -1,1 +1,71 @@
 #include "save_load.hpp"
+
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <system_error>
+
+#include "console.hpp"
+#include "decimal.hpp"
+#include "file_path.hpp"
+
+namespace {
+
+constexpr std::string_view save_suffix = "_save.json";
+
+// The new save is written here first, then renamed over the save path, so a
+// crash or a full disk never leaves a half-written save behind. The suffix
+// keeps ".json" in the name so the story menu never lists the file.
+constexpr std::string_view temporary_suffix = ".json.tmp";
+
+bool write_file(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::out | std::ios::trunc);
+    if (!out) return false;
+    out << content;
+    out.flush();
+    if (!out) return false;
+    out.close();
+    return !out.fail();
+}
+
+}  // namespace
+
+std::string save_path_for(std::string_view story_filename) {
+    std::string path(story_filename);
+    path += save_suffix;
+    if (path.size() > save_path_capacity - 1) path.resize(save_path_capacity - 1);
+    return path;
+}
+
+void save_current_section(std::string_view story_filename, int current_section_id) {
+    const std::string path = save_path_for(story_filename);
+    const std::filesystem::path target = path_from_utf8(path);
+    const std::filesystem::path temporary = path_from_utf8(path + std::string(temporary_suffix));
+    const std::string content = std::to_string(current_section_id) + "\n";
+
+    std::error_code error;
+    bool saved = write_file(temporary, content);
+    if (saved) {
+        std::filesystem::rename(temporary, target, error);
+        saved = !error;
+    }
+    if (!saved) {
+        std::filesystem::remove(temporary, error);
+        console_out() << "Erreur : Impossible de sauvegarder la partie.\n";
+        return;
+    }
+    console_out() << "Partie sauvegardée avec succès dans " << path << ".\n";
+}
+
+int load_current_section(std::string_view story_filename) {
+    std::ifstream in(path_from_utf8(save_path_for(story_filename)));
+    if (!in) return 0;
+    try {
+        const DecimalScan scan = scan_decimal(*in.rdbuf());
+        return scan.status == DecimalStatus::ok ? scan.value : 0;
+    } catch (const std::exception&) {
+        return 0;  // unreadable, e.g. a folder standing at the save path
+    }
+}

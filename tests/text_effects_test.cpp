@@ -1,0 +1,137 @@
+// The typewriter effect and the two banners.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game_engine.hpp"
+#include "support.hpp"
+
+namespace {
+
+// Counts the flushes asked of the stream it stands behind, and what had been
+// written at each.
+class FlushCountingBuffer : public std::stringbuf {
+public:
+    std::vector<std::string> written_at_flush;
+
+protected:
+    int sync() override {
+        written_at_flush.push_back(str());
+        return 0;
+    }
+};
+
+TEST(Typewriter, WritesEveryByteWithAPauseBeforeEach) {
+    FakeConsole console;
+    typewriter_effect("é!", 50);  // é is two bytes in UTF-8
+    EXPECT_EQ(console.output(), "é!\n");
+    EXPECT_EQ(console.pacer.pauses_ms, (std::vector<long long>{50, 50, 50}));
+}
+
+TEST(Typewriter, FlushesAfterEveryByte) {
+    FlushCountingBuffer buffer;
+    std::ostream out(&buffer);
+    RecordingPacer pacer;
+    ConsoleOverride console(nullptr, &out, &pacer);
+    typewriter_effect("abc", 20);
+    ASSERT_GE(buffer.written_at_flush.size(), 3u);
+    EXPECT_EQ(buffer.written_at_flush[0], "a");
+    EXPECT_EQ(buffer.written_at_flush[1], "ab");
+    EXPECT_EQ(buffer.written_at_flush[2], "abc");
+    EXPECT_EQ(buffer.str(), "abc\n");
+}
+
+TEST(Typewriter, EmptyTextAndZeroDelayNeverPause) {
+    FakeConsole console;
+    typewriter_effect("", 50);
+    EXPECT_EQ(console.output(), "\n");
+    typewriter_effect("abc", 0);
+    typewriter_effect("d", -5);
+    EXPECT_EQ(console.output(), "\nabc\nd\n");
+    EXPECT_TRUE(console.pacer.pauses_ms.empty());
+}
+
+// A pacer whose sleeps overshoot and whose clock moves while writing: the
+// deadlines must stay on the grid start + k × delay.
+class SlowPacer final : public Pacer {
+public:
+    Clock::time_point now() override { return now_; }
+    void sleep_until(Clock::time_point deadline) override {
+        deadlines.push_back(deadline);
+        now_ = std::max(now_, deadline) + std::chrono::milliseconds(3);  // oversleep
+    }
+    std::vector<Clock::time_point> deadlines;
+
+private:
+    Clock::time_point now_{std::chrono::seconds(100)};
+};
+
+TEST(Typewriter, DeadlinesDoNotDrift) {
+    std::ostringstream out;
+    SlowPacer pacer;
+    ConsoleOverride console(nullptr, &out, &pacer);
+    typewriter_effect(std::string(999, 'x'), 20);
+    ASSERT_EQ(pacer.deadlines.size(), 999u);
+    const auto start = Pacer::Clock::time_point(std::chrono::seconds(100));
+    EXPECT_EQ(pacer.deadlines.front(), start + std::chrono::milliseconds(20));
+    EXPECT_EQ(pacer.deadlines.back(), start + std::chrono::milliseconds(20 * 999));
+}
+
+TEST(Banners, GameOverIsExact) {
+    FakeConsole console;
+    display_game_over_ascii();
+    EXPECT_EQ(console.output(),
+              "\n"
+              "  ██████╗  █████╗ ███╗   ███╗███████╗     ██████╗ ██╗   ██╗███████╗██████╗ \n"
+              " ██╔════╝ ██╔══██╗████╗ ████║██╔════╝    ██╔═══██╗██║   ██║██╔════╝██╔══██╗\n"
+              " ██║  ███╗███████║██╔████╔██║█████╗      ██║   ██║██║   ██║█████╗  ██████╔╝\n"
+              " ██║   ██║██╔══██║██║╚██╔╝██║██╔══╝      ██║   ██║██║   ██║██╔══╝  ██╔═══╝ \n"
+              " ╚██████╔╝██║  ██║██║ ╚═╝ ██║███████╗    ╚██████╔╝╚██████╔╝███████╗██║     \n"
+              "  ╚═════╝ ╚═╝  ╚═╝╚═╝     ╚═╝╚══════╝     ╚═════╝  ╚═════╝ ╚══════╝╚═╝     \n"
+              "\n"
+              "                            === GAME OVER ===\n"
+              "   Merci d'avoir joué !\n"
+              "\n");
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(Banners, TitleBannerStructure) {
+    FakeConsole console;
+    display_orlimar();
+    const std::vector<std::string> lines = split_lines(console.output());
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[0], "\033[33m");
+    EXPECT_EQ(lines[1], "");
+    for (int i = 2; i < 8; ++i) {
+        EXPECT_EQ(lines[i].substr(0, 2), "  ") << i;
+        EXPECT_NE(lines[i].find_first_not_of(' '), std::string::npos) << i;
+    }
+    EXPECT_EQ(lines[8], "\033[32m");
+    for (int i = 9; i < 15; ++i) {
+        EXPECT_EQ(lines[i].substr(0, 26), std::string(26, ' ')) << i;
+        EXPECT_NE(lines[i][26], ' ') << i;
+    }
+    EXPECT_EQ(lines[15], "                              === ORLIMAR ===             ");
+    EXPECT_EQ(lines[16], "\033[0m");
+    // Only the art's own glyphs and blanks.
+    for (int i = 2; i < 15; ++i) {
+        if (i == 8) continue;
+        std::string rest = lines[i];
+        for (const char* glyph : {"█", "╗", "╔", "╝", "╚", "═", "║", " "}) {
+            for (auto at = rest.find(glyph); at != std::string::npos; at = rest.find(glyph)) {
+                rest.erase(at, std::string_view(glyph).size());
+            }
+        }
+        EXPECT_EQ(rest, "") << i;
+    }
+}
+
+}  // namespace
