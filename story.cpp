@@ -1,14 +1,18 @@
 #include "story.hpp"
 
 #include <algorithm>
-#include <climits>
+#include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <utility>
 #include <ostream>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "console.hpp"
+#include "decimal.hpp"
+#include "file_path.hpp"
 
 // ===========================================================================
 // Section lookup
@@ -34,7 +38,7 @@ namespace {
 class StoryLineReader {
 public:
     explicit StoryLineReader(std::string_view path)
-        : file_(std::string(path), std::ios::binary), buffer_(block_size) {}
+        : file_(path_from_utf8(path), std::ios::binary), buffer_(block_size) {}
 
     [[nodiscard]] bool is_open() const { return file_.is_open(); }
 
@@ -156,49 +160,22 @@ std::string_view cut_at_line_end(std::string_view line) {
     return line.substr(0, length);
 }
 
-bool is_format_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string_view skip_format_blanks(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && is_format_blank(text[i])) ++i;
+    while (i < text.size() && is_scan_blank(text[i])) ++i;
     return text.substr(i);
 }
 
-enum class IntParse { ok, no_number, out_of_range };
-
-// "%d" on the start of `text`: optional white space, optional sign, digits.
-IntParse parse_int(std::string_view text, int& value) {
-    text = skip_format_blanks(text);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == text.size() || text[i] < '0' || text[i] > '9') return IntParse::no_number;
-    long long magnitude = 0;
-    bool in_range = true;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > static_cast<long long>(INT_MAX) + 1) in_range = false;
-        if (!in_range) magnitude = static_cast<long long>(INT_MAX) + 2;  // keep it from growing
-    }
-    const long long signed_value = negative ? -magnitude : magnitude;
-    if (!in_range || signed_value < INT_MIN || signed_value > INT_MAX) return IntParse::out_of_range;
-    value = static_cast<int>(signed_value);
-    return IntParse::ok;
-}
-
 // " Section : %d" on `text`, with the white-space rules of formatted input.
-IntParse parse_target(std::string_view text, int& value) {
+DecimalStatus parse_target(std::string_view text, int& value) {
     constexpr std::string_view word = "Section";
     text = skip_format_blanks(text);
-    if (!text.starts_with(word)) return IntParse::no_number;
+    if (!text.starts_with(word)) return DecimalStatus::no_number;
     text = skip_format_blanks(text.substr(word.size()));
-    if (!text.starts_with(':')) return IntParse::no_number;
-    return parse_int(text.substr(1), value);
+    if (!text.starts_with(':')) return DecimalStatus::no_number;
+    const DecimalScan scan = scan_decimal(text.substr(1));
+    if (scan.status == DecimalStatus::ok) value = scan.value;
+    return scan.status;
 }
 
 // How a byte is named in a message to an author.
@@ -222,6 +199,14 @@ std::string_view describe_line(std::string_view cut) {
     for (std::string_view marker : {narration_marker, narration_end_marker, dialogue_marker, choice_marker, ending_marker}) {
         if (cut.starts_with(marker)) return "un marqueur";
     }
+    return "du texte";
+}
+
+// What a line that the main loop ignores looks like it was meant to be.
+std::string_view describe_ignored_line(std::string_view cut) {
+    if (cut.find(choice_arrow) != std::string_view::npos) return "une ligne de choix";
+    if (cut.starts_with('-')) return "une ligne de dialogue";
+    if (cut.starts_with(narration_end_marker)) return "un marqueur [/Narration]";
     return "du texte";
 }
 
@@ -403,14 +388,21 @@ private:
         }
         int target = 0;
         switch (parse_target(line.substr(start), target)) {
-            case IntParse::ok:
+            case DecimalStatus::ok:
                 entry.next_section_id = target;
                 break;
-            case IntParse::no_number:
-                report(LoadNoticeKind::target_unparsed, line_number, index,
-                       describe_byte(line[arrow + choice_arrow.size()]));
+            case DecimalStatus::no_number:
+            case DecimalStatus::end_of_input:
+                // Nothing but blanks after the arrow is a missing target, not
+                // a misread one.
+                if (skip_format_blanks(line.substr(arrow + choice_arrow.size())).empty()) {
+                    report(LoadNoticeKind::target_missing, line_number, index);
+                } else {
+                    report(LoadNoticeKind::target_unparsed, line_number, index,
+                           describe_byte(line[arrow + choice_arrow.size()]));
+                }
                 break;
-            case IntParse::out_of_range:
+            case DecimalStatus::out_of_range:
                 report(LoadNoticeKind::target_out_of_int_range, line_number, index);
                 break;
         }
@@ -420,10 +412,8 @@ private:
                           Choice& entry, int line_number, int index) {
         const std::size_t marker = option_text.find(consequence_marker);
         if (marker != std::string_view::npos) {
-            int consequence = 0;
-            if (parse_int(option_text.substr(marker + consequence_marker.size()), consequence) == IntParse::ok) {
-                entry.consequence_id = consequence;
-            }
+            const DecimalScan scan = scan_decimal(option_text.substr(marker + consequence_marker.size()));
+            if (scan.status == DecimalStatus::ok) entry.consequence_id = scan.value;
         } else if (line.find(consequence_marker, arrow) != std::string_view::npos) {
             report(LoadNoticeKind::consequence_after_arrow, line_number, index);
         }
@@ -482,8 +472,11 @@ private:
                 return;
             }
         }
-        if (!has_section() && !trimmed.empty() && !(line_number == 1 && line.starts_with(byte_order_mark))) {
+        if (trimmed.empty() || (line_number == 1 && line.starts_with(byte_order_mark))) return;
+        if (!has_section()) {
             report(LoadNoticeKind::outside_section, line_number);
+        } else {
+            report(LoadNoticeKind::line_ignored, line_number, -1, std::string(describe_ignored_line(line)));
         }
     }
 
@@ -517,4 +510,95 @@ private:
 int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
     StoryLoader loader(filename, sections, listener);
     return loader.run();
+}
+
+// ===========================================================================
+// Story selection
+
+namespace {
+
+constexpr std::string_view stories_folder = "./stories";
+constexpr std::string_view story_extension = ".txt";
+constexpr std::string_view save_extension = ".json";  // save files, and their temporary files
+
+constexpr std::array<std::string_view, 6> select_story_rows = {
+    "   ███████╗███████╗██╗     ███████╗ ██████╗████████╗     ███████╗████████╗ ██████╗ ██████╗ ██╗   ██╗",
+    "   ██╔════╝██╔════╝██║     ██╔════╝██╔════╝╚══██╔══╝     ██╔════╝╚══██╔══╝██╔═══██╗██══██║ ██║   ██║",
+    "    █████╗ █████╗  ██║     █████╗  ██║        ██║          █████╗   ██║   ██║   ██║█████╔╝    ██╔══╝ ",
+    "   ██╔═══╝ ██╔══╝  ██║     ██╔══╝  ██║        ██║        ██╔════╝   ██║   ██║   ██║██╔═██║    ██║    ",
+    "   ███████╗███████╗███████╗███████╗╚██████╗   ██║        ███████╗   ██║   ╚██████╔╝██║ ██║    ██║    ",
+    "   ╚══════╝╚══════╝╚══════╝╚══════╝ ╚═════╝   ╚═╝        ╚══════╝   ╚═╝    ╚═════╝ ╚═╝ ╚═╝    ╚═╝    ",
+};
+constexpr std::size_t select_story_blank_row = 100;
+
+// Story files are those whose name contains ".txt" but not ".json".
+bool is_story_name(std::string_view name) {
+    return name.find(story_extension) != std::string_view::npos && name.find(save_extension) == std::string_view::npos;
+}
+
+// Lists the stories of the folder, in the order the system gives the
+// entries, numbering them as they come. False when the folder cannot be read.
+bool list_stories(std::vector<std::string>& stories) {
+    std::error_code error;
+    std::filesystem::directory_iterator entry(path_from_utf8(stories_folder), error);
+    if (error) {
+        console_out() << "Erreur : Impossible d'ouvrir le répertoire des histoires.\n";
+        return false;
+    }
+    for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        if (error) break;
+        std::string name = utf8_from_path(entry->path().filename());
+        if (!is_story_name(name)) continue;
+        if (stories.size() == static_cast<std::size_t>(max_listed_stories)) break;
+        if (name.size() > story_path_capacity - 1) name.resize(story_path_capacity - 1);
+        stories.push_back(std::move(name));
+        console_out() << stories.size() << ". " << stories.back() << '\n';
+    }
+    return true;
+}
+
+}  // namespace
+
+bool select_story(StoryPath& selected_file) {
+    std::ostream& out = console_out();
+    display_select_story();
+    out << "\n";
+
+    std::vector<std::string> stories;
+    if (!list_stories(stories)) return false;
+    if (stories.empty()) {
+        out << "Aucune histoire disponible.\n";
+        return false;
+    }
+
+    const int count = static_cast<int>(stories.size());
+    out << "Choisissez une histoire (1-" << count << ") : ";
+    for (;;) {
+        const NumberAnswer answer = read_number();
+        if (answer.status == NumberStatus::end_of_input) return false;
+        if (answer.status == NumberStatus::number && answer.value >= 1 && answer.value <= count) {
+            selected_file.assign(std::string(stories_folder) + "/" + stories[static_cast<std::size_t>(answer.value - 1)]);
+            return true;
+        }
+        out << "Choix invalide. Veuillez réessayer : ";
+    }
+}
+
+void display_story_title(std::string_view selected_file) {
+    std::size_t start = selected_file.rfind('/');
+    if (start == std::string_view::npos) start = selected_file.rfind('\\');
+    std::string_view name = start == std::string_view::npos ? selected_file : selected_file.substr(start + 1);
+    StoryPath title;
+    title.assign(name);
+    name = title.view();
+    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) name = name.substr(0, dot);
+    console_out() << "\n" << "\n=== " << name << " ===\n";
+}
+
+void display_select_story() {
+    std::ostream& out = console_out();
+    out << "\033[34m\n" << "\n";
+    for (std::string_view row : select_story_rows) out << row << "\n";
+    out << std::string(select_story_blank_row, ' ') << "\n";
+    out << "\033[0m\n";
 }

@@ -117,6 +117,7 @@ enum class LoadNoticeKind {
     outside_section,          // content before the first section header
     narration_unterminated,   // a narration block that runs to the end of the file
     player_name_without_blank,
+    line_ignored,             // a line in a section that matches no rule; detail: what it looks like
 };
 
 struct LoadNotice {
