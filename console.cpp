@@ -34,6 +34,10 @@ void discard_line(std::streambuf& in) {
     }
 }
 
+// The input ended while a prompt waits for its answer: end the prompt's line
+// so that whatever is printed next starts on a line of its own.
+void close_prompt() { console_out() << '\n'; }
+
 }  // namespace
 
 std::ostream& console_out() { return *current_out; }
@@ -62,6 +66,7 @@ NumberAnswer read_number() {
         case DecimalStatus::ok:
             return {NumberStatus::number, scan.value};
         case DecimalStatus::end_of_input:
+            close_prompt();
             return {NumberStatus::end_of_input};
         case DecimalStatus::no_number:
         case DecimalStatus::out_of_range:
@@ -76,7 +81,10 @@ std::optional<char> read_answer() {
     std::streambuf* in = console_in().rdbuf();
     if (in == nullptr) return std::nullopt;
     const int c = skip_blanks(*in);
-    if (c == std::char_traits<char>::eof()) return std::nullopt;
+    if (c == std::char_traits<char>::eof()) {
+        close_prompt();
+        return std::nullopt;
+    }
     in->sbumpc();
     discard_line(*in);
     return static_cast<char>(c);

@@ -50,6 +50,10 @@ protected:
 
     std::string new_game() const { return "Aucune sauvegarde trouvée pour " + path + ". Nouvelle partie commencée.\n"; }
     std::string goodbye() const { return "\n=== GAME OVER ===\n" + replay + "Merci d'avoir joué " + path + " !\n"; }
+    // The same when the input has run out: each unanswered prompt gets its line end.
+    std::string goodbye_at_end_of_input() const {
+        return "\n=== GAME OVER ===\n" + replay + "\nMerci d'avoir joué " + path + " !\n";
+    }
 };
 
 // --- Choice menu ----------------------------------------------------------------
@@ -85,8 +89,8 @@ TEST_F(Engine, NonNumericInputIsRejectedLineByLine) {
 
 TEST_F(Engine, EndOfInputAtTheMenuEndsThePlaythrough) {
     load("# Section\n[Choix]\nA -> Section : 0\n\n");
-    EXPECT_EQ(play(""), new_game() + "\n\n" + menu({"A "}) + goodbye());
-    EXPECT_EQ(play("x\n"), new_game() + "\n\n" + menu({"A "}) + invalid + goodbye());
+    EXPECT_EQ(play(""), new_game() + "\n\n" + menu({"A "}) + "\n" + goodbye_at_end_of_input());
+    EXPECT_EQ(play("x\n"), new_game() + "\n\n" + menu({"A "}) + invalid + "\n" + goodbye_at_end_of_input());
 }
 
 TEST_F(Engine, TypeAheadAnswersTheNextPrompt) {
@@ -223,19 +227,21 @@ TEST_F(Engine, ReplayAnswers) {
     load("# Section\n");
     const std::string once = new_game() + "\n\n\n=== GAME OVER ===\n" + replay;
     for (const char* yes : {"o\n", "O\n", "oui\n", "  Oui merci\n"}) {
-        EXPECT_EQ(play(std::string(yes) + "n\n"), once + once.substr(0, once.size() - 0) +
-                                                      "Merci d'avoir joué " + path + " !\n")
-            << yes;
+        EXPECT_EQ(play(std::string(yes) + "n\n"), once + once + "Merci d'avoir joué " + path + " !\n") << yes;
     }
-    for (const char* no : {"n\n", "x\n", "non\n", "", "   \n\n"}) {
+    for (const char* no : {"n\n", "x\n", "non\n"}) {
         EXPECT_EQ(play(no), once + "Merci d'avoir joué " + path + " !\n") << '"' << no << '"';
+    }
+    for (const char* nothing : {"", "   \n\n"}) {
+        EXPECT_EQ(play(nothing), once + "\nMerci d'avoir joué " + path + " !\n") << '"' << nothing << '"';
     }
 }
 
 TEST_F(Engine, EndOfInputAtTheEndingQuestionCountsAsNo) {
     load("# Section\n[Fin]\n");
     const std::string out = play("");
-    EXPECT_EQ(out, new_game() + "\n\n" + "\n=== Fin de l'histoire ===\n" + "\n" + game_over_banner() + replay + goodbye());
+    EXPECT_EQ(out, new_game() + "\n\n" + "\n=== Fin de l'histoire ===\n" + "\n" + game_over_banner() + replay + "\n" +
+                       goodbye_at_end_of_input());
 }
 
 }  // namespace
