@@ -78,7 +78,7 @@ TEST_F(Engine, InventoryAndSaveEntriesShowTheMenuAgain) {
     const std::string saved = "Partie sauvegardée avec succès dans " + path + "_save.json.\n";
     const std::string inventory = "\n--- Inventaire ---\n- clé\n";
     EXPECT_EQ(out, new_game() + "\n\n" + m + inventory + m + inventory + m + saved + m + saved + m + goodbye());
-    EXPECT_EQ(read_file(path + "_save.json"), "0\n");
+    EXPECT_EQ(read_file(path + "_save.json"), "0" + text_line_end);
 }
 
 TEST_F(Engine, NonNumericInputIsRejectedLineByLine) {
@@ -95,8 +95,8 @@ TEST_F(Engine, EndOfInputAtTheMenuEndsThePlaythrough) {
 
 TEST_F(Engine, TypeAheadAnswersTheNextPrompt) {
     load("# Section\n[Choix]\nA -> Section : 1\nB -> Section : -1\n\n# Section\n[Choix]\nC -> Section : -1\nD -> Section : 0\n\n");
+    // The menu takes 2 (B, the end value) and "3" is left for the replay question.
     const std::string out = play("2 3\n1\nn\n");
-    // "2" picks B? No: the first menu takes 2 (B, the end), and "3" is the replay answer.
     EXPECT_EQ(out, new_game() + "\n\n" + menu({"A ", "B "}) + "\n=== GAME OVER ===\n" + replay + "Merci d'avoir joué " +
                        path + " !\n");
 

@@ -1,0 +1,15 @@
+// Short, printable pieces of story text for messages and map labels.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// `text` with every byte that is not part of a well-formed UTF-8 sequence
+// replaced by U+FFFD, so that whatever the story file holds can be shown.
+std::string valid_utf8(std::string_view text);
+
+// The start of `text` in at most `max_characters` characters (code points),
+// with runs of white space folded into one blank, cut after a whole word
+// where one fits and followed by "…" when something was left out.
+std::string excerpt(std::string_view text, std::size_t max_characters);
