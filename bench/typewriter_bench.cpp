@@ -19,6 +19,6 @@ void BM_TypewriterPacing(benchmark::State& state) {
     const double expected_seconds = 999 * narration_delay_ms / 1000.0;
     state.counters["expected_s"] = expected_seconds;
 }
-BENCHMARK(BM_TypewriterPacing)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_TypewriterPacing)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
