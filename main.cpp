@@ -7,8 +7,13 @@
 #include "story.hpp"
 
 #ifdef _WIN32
+// Some C++ libraries (MinGW-w64's libstdc++) already define these.
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

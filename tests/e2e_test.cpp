@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "file_path.hpp"
 #include "game_engine.hpp"
 #include "support.hpp"
 
@@ -70,8 +71,9 @@ protected:
 
     void SetUp() override { fs::create_directory(stories); }
 
+    // `name` is UTF-8, like every file name the program handles.
     void story(const std::string& name, const std::string& content) const {
-        std::ofstream(stories / name, std::ios::binary) << content;
+        std::ofstream(stories / path_from_utf8(name), std::ios::binary) << content;
     }
 
     // Runs orlimar in the folder with `keys` as its standard input.
@@ -83,8 +85,10 @@ protected:
         std::string wrapper;
         if (const char* value = std::getenv("ORLIMAR_E2E_WRAPPER"); value != nullptr) wrapper = std::string(value) + " ";
 #ifdef _WIN32
-        const std::string command = "cd /d " + quoted(dir.path()) + " && " + wrapper + quoted(ORLIMAR_EXECUTABLE) +
-                                    " < " + quoted(in) + " > " + quoted(out) + " 2> " + quoted(err);
+        // cmd runs the command line; the outer quotes are the ones cmd /c strips.
+        const fs::path program = fs::path(ORLIMAR_EXECUTABLE).make_preferred();
+        const std::string command = "cd /d " + quoted(dir.path()) + " && " + wrapper + quoted(program) + " < " +
+                                    quoted(in) + " > " + quoted(out) + " 2> " + quoted(err);
         const int raw = std::system(("\"" + command + "\"").c_str());
         ProgramRun result{raw, without_carriage_returns(read_file(out)), read_file(err)};
 #else
@@ -203,13 +207,29 @@ TEST_F(EndToEnd, SaveThenResumeInASecondRun) {
                              new_game("conte.txt") + "\n\n" + menu_0 + "Salle. \n\n" + menu_1 + saved + menu_1 + "\n" +
                              "\n=== GAME OVER ===\n" + replay + "\nMerci d'avoir joué ./stories/conte.txt !\n");
     EXPECT_EQ(first.status, 0);
-    EXPECT_EQ(read_file(stories / "conte.txt_save.json"), "1\n");
+    EXPECT_EQ(read_file(stories / "conte.txt_save.json"), "1" + text_line_end);
 
     const ProgramRun second = run("1\n1\nn\n");
     EXPECT_EQ(second.out, select_banner + "1. conte.txt\n" + "Choisissez une histoire (1-1) : " + greeting("conte") +
                               "Sauvegarde chargée pour ./stories/conte.txt. Reprise à la section 1.\n" + "Salle. \n\n" +
                               menu_1 + goodbye("conte.txt"));
     EXPECT_EQ(second.status, 0);
+}
+
+TEST_F(EndToEnd, AccentedStoryNameIsListedPlayedAndSaved) {
+    // UTF-8 file names on every system, whatever the Windows code page.
+    story("légende.txt", "# Section\n[Choix]\nSortir -> Section : -1\n\n");
+    const std::string menu =
+        "\n--- Vos Choix  ---\n\033[32m1. Sortir \033[0m\n\033[33m2. Consulter l'inventaire\033[0m\n"
+        "\033[33m3. Sauvegarder la partie\033[0m\nVotre choix : ";
+    const std::string saved = "Partie sauvegardée avec succès dans ./stories/légende.txt_save.json.\n";
+
+    const ProgramRun result = run("1\n3\n1\nn\n");
+    EXPECT_EQ(result.out, select_banner + "1. légende.txt\n" + "Choisissez une histoire (1-1) : " +
+                              greeting("légende") + new_game("légende.txt") + "\n\n" + menu + saved + menu +
+                              goodbye("légende.txt"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read_file(stories / path_from_utf8("légende.txt_save.json")), "0" + text_line_end);
 }
 
 TEST_F(EndToEnd, EndOfInputAtTheStoryMenu) {

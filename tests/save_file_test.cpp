@@ -21,7 +21,7 @@ protected:
 TEST_F(SaveFile, RoundTripAndMessage) {
     FakeConsole console;
     save_current_section(story, 7);
-    EXPECT_EQ(read_file(save), "7\n");
+    EXPECT_EQ(read_file(save), "7" + text_line_end);
     EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n");
     EXPECT_EQ(load_current_section(story), 7);
 }
@@ -31,7 +31,7 @@ TEST_F(SaveFile, LaterSaveReplacesTheEarlierOneAndLeavesNoTemporaryFile) {
     save_current_section(story, 12);
     save_current_section(story, 3);
     EXPECT_EQ(load_current_section(story), 3);
-    EXPECT_EQ(read_file(save), "3\n");
+    EXPECT_EQ(read_file(save), "3" + text_line_end);
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);
@@ -80,7 +80,7 @@ TEST_F(SaveFile, UnwritablePathKeepsTheOldSave) {
     FakeConsole console;
     save_current_section(story, 9);
     EXPECT_EQ(console.output(), "Erreur : Impossible de sauvegarder la partie.\n");
-    EXPECT_EQ(read_file(save), "5\n");
+    EXPECT_EQ(read_file(save), "5" + text_line_end);
     EXPECT_EQ(load_current_section(story), 5);
 }
 

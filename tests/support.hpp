@@ -34,6 +34,14 @@ private:
 
 std::string read_file(const std::filesystem::path& path);
 
+// What the platform's text mode writes for a line feed. The save file is a
+// text file: its bytes end its line with CR LF on Windows.
+#ifdef _WIN32
+inline const std::string text_line_end = "\r\n";
+#else
+inline const std::string text_line_end = "\n";
+#endif
+
 // A pacer that never waits: it records every pause asked of it, in
 // milliseconds, and moves its own clock forward instead.
 class RecordingPacer final : public Pacer {
