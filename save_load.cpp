@@ -30,6 +30,13 @@ bool write_file(const std::filesystem::path& path, const std::string& content) {
     return !out.fail();
 }
 
+// A story path so long that the cut to 255 bytes leaves nothing of the suffix
+// names the story itself (or, past 255 bytes, a shorter path): that is no
+// save file, and writing it would destroy the story.
+bool save_path_is_usable(std::string_view story_filename, const std::string& path) {
+    return path.size() > story_filename.size();
+}
+
 }  // namespace
 
 std::string save_path_for(std::string_view story_filename) {
@@ -41,6 +48,10 @@ std::string save_path_for(std::string_view story_filename) {
 
 void save_current_section(std::string_view story_filename, int current_section_id) {
     const std::string path = save_path_for(story_filename);
+    if (!save_path_is_usable(story_filename, path)) {
+        console_out() << "Erreur : Impossible de sauvegarder la partie.\n";
+        return;
+    }
     const std::filesystem::path target = path_from_utf8(path);
     const std::filesystem::path temporary = path_from_utf8(path + std::string(temporary_suffix));
     const std::string content = std::to_string(current_section_id) + "\n";
@@ -60,7 +71,9 @@ void save_current_section(std::string_view story_filename, int current_section_i
 }
 
 int load_current_section(std::string_view story_filename) {
-    std::ifstream in(path_from_utf8(save_path_for(story_filename)));
+    const std::string path = save_path_for(story_filename);
+    if (!save_path_is_usable(story_filename, path)) return 0;
+    std::ifstream in(path_from_utf8(path));
     if (!in) return 0;
     try {
         const DecimalScan scan = scan_decimal(*in.rdbuf());

@@ -37,8 +37,13 @@ namespace {
 // lone CR stays). The file is read in large blocks, never whole.
 class StoryLineReader {
 public:
-    explicit StoryLineReader(std::string_view path)
-        : file_(path_from_utf8(path), std::ios::binary), buffer_(block_size) {}
+    // Only a regular file is opened: a folder has no lines, and a device or
+    // a pipe named like a story could block or never end.
+    explicit StoryLineReader(std::string_view path) : buffer_(block_size) {
+        const std::filesystem::path file = path_from_utf8(path);
+        std::error_code error;
+        if (std::filesystem::is_regular_file(file, error)) file_.open(file, std::ios::binary);
+    }
 
     [[nodiscard]] bool is_open() const { return file_.is_open(); }
 
