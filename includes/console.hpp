@@ -47,7 +47,7 @@ private:
 
 enum class NumberStatus {
     number,        // `value` holds the number read
-    not_a_number,  // no number there (or out of int range); the rest of that line was discarded
+    not_a_number,  // no number there, or one out of int range; the rest of that line was discarded
     end_of_input,  // the input is exhausted
 };
 
@@ -58,7 +58,8 @@ struct NumberAnswer {
 
 // Reads a decimal integer the way "%d" does: skips white space, line ends
 // included, then an optional sign and digits. What follows the number stays
-// for the next read, so "2 3" answers two prompts.
+// for the next read, so "2 3" answers two prompts. Both readers flush the
+// output first, and at end of input they end the waiting prompt's line.
 NumberAnswer read_number();
 
 // Reads one non-blank byte the way " %c" does, then discards the rest of its
