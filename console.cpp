@@ -19,15 +19,6 @@ std::istream* current_in = &std::cin;
 std::ostream* current_out = &std::cout;
 Pacer* current_pacer = &real_pacer;
 
-// Skips white space; returns the next byte without taking it, or EOF.
-int skip_blanks(std::streambuf& in) {
-    int c = in.sgetc();
-    while (c != std::char_traits<char>::eof() && is_scan_blank(static_cast<char>(c))) {
-        c = in.snextc();
-    }
-    return c;
-}
-
 // Drops everything up to and including the next line feed, or to the end.
 void discard_line(std::streambuf& in) {
     for (int c = in.sbumpc(); c != std::char_traits<char>::eof() && c != '\n'; c = in.sbumpc()) {
@@ -80,7 +71,7 @@ std::optional<char> read_answer() {
     console_out().flush();
     std::streambuf* in = console_in().rdbuf();
     if (in == nullptr) return std::nullopt;
-    const int c = skip_blanks(*in);
+    const int c = skip_scan_blanks(*in);
     if (c == std::char_traits<char>::eof()) {
         close_prompt();
         return std::nullopt;

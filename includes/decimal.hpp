@@ -21,7 +21,6 @@ enum class DecimalStatus {
 struct DecimalScan {
     DecimalStatus status;
     int value = 0;
-    std::size_t length = 0;  // bytes of the text taken, blanks included
 };
 
 // The white space that formatted input skips.
@@ -40,10 +39,10 @@ constexpr long long add_digit(long long magnitude, char digit) {
     return magnitude < beyond_int ? magnitude * 10 + (digit - '0') : magnitude;
 }
 
-constexpr DecimalScan finish(bool negative, long long magnitude, std::size_t length) {
+constexpr DecimalScan finish(bool negative, long long magnitude) {
     const long long value = negative ? -magnitude : magnitude;
-    if (value < INT_MIN || value > INT_MAX) return {DecimalStatus::out_of_range, 0, length};
-    return {DecimalStatus::ok, static_cast<int>(value), length};
+    if (value < INT_MIN || value > INT_MAX) return {DecimalStatus::out_of_range};
+    return {DecimalStatus::ok, static_cast<int>(value)};
 }
 
 }  // namespace decimal_detail
@@ -54,31 +53,34 @@ constexpr DecimalScan scan_decimal(std::string_view text) {
     while (i < text.size() && is_scan_blank(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size() || !is_decimal_digit(text[i])) return {DecimalStatus::no_number, 0, i};
+    if (i == text.size() || !is_decimal_digit(text[i])) return {DecimalStatus::no_number};
     long long magnitude = 0;
     for (; i < text.size() && is_decimal_digit(text[i]); ++i) magnitude = decimal_detail::add_digit(magnitude, text[i]);
-    return decimal_detail::finish(negative, magnitude, i);
+    return decimal_detail::finish(negative, magnitude);
+}
+
+// Skips white space in a stream; returns the next byte, left unread, or EOF.
+inline int skip_scan_blanks(std::streambuf& in) {
+    int c = in.sgetc();
+    while (c != std::char_traits<char>::eof() && is_scan_blank(static_cast<char>(c))) c = in.snextc();
+    return c;
 }
 
 // Scans from a stream; the byte that stopped the scan stays unread, so what
 // follows the number is left for the next read.
 inline DecimalScan scan_decimal(std::streambuf& in) {
     using traits = std::char_traits<char>;
-    std::size_t length = 0;
-    int c = in.sgetc();
-    for (; c != traits::eof() && is_scan_blank(static_cast<char>(c)); c = in.snextc()) ++length;
-    if (c == traits::eof()) return {DecimalStatus::end_of_input, 0, length};
+    int c = skip_scan_blanks(in);
+    if (c == traits::eof()) return {DecimalStatus::end_of_input};
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = c == '-';
         c = in.snextc();
-        ++length;
     }
-    if (c == traits::eof() || !is_decimal_digit(static_cast<char>(c))) return {DecimalStatus::no_number, 0, length};
+    if (c == traits::eof() || !is_decimal_digit(static_cast<char>(c))) return {DecimalStatus::no_number};
     long long magnitude = 0;
     for (; c != traits::eof() && is_decimal_digit(static_cast<char>(c)); c = in.snextc()) {
         magnitude = decimal_detail::add_digit(magnitude, static_cast<char>(c));
-        ++length;
     }
-    return decimal_detail::finish(negative, magnitude, length);
+    return decimal_detail::finish(negative, magnitude);
 }
