@@ -16,40 +16,29 @@ protected:
     TempDir dir;
     std::string story = (dir.path() / "conte.txt").string();
     std::string save = story + "_save.json";
+
+    int files() const {
+        int count = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++count;
+        return count;
+    }
 };
 
-TEST_F(SaveFile, RoundTripAndMessage) {
-    FakeConsole console;
-    save_current_section(story, 7);
-    EXPECT_EQ(read_file(save), "7" + text_line_end);
-    EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n");
-    EXPECT_EQ(load_current_section(story), 7);
-}
-
-TEST_F(SaveFile, LaterSaveReplacesTheEarlierOneAndLeavesNoTemporaryFile) {
+TEST_F(SaveFile, LaterSaveReplacesTheEarlierOne) {
+    EXPECT_EQ(load_current_section(story), 0);  // no save yet
     FakeConsole console;
     save_current_section(story, 12);
-    save_current_section(story, 3);
-    EXPECT_EQ(load_current_section(story), 3);
-    EXPECT_EQ(read_file(save), "3" + text_line_end);
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 1);
-}
-
-TEST_F(SaveFile, NegativeIdsRoundTrip) {
-    FakeConsole console;
-    save_current_section(story, -1);
-    EXPECT_EQ(load_current_section(story), -1);
-}
-
-TEST_F(SaveFile, NoSaveReadsAsZero) {
-    EXPECT_EQ(load_current_section(story), 0);
+    save_current_section(story, -7);
+    EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n" +
+                                    "Partie sauvegardée avec succès dans " + save + ".\n");
+    EXPECT_EQ(read_file(save), "-7" + text_line_end);
+    EXPECT_EQ(load_current_section(story), -7);
+    EXPECT_EQ(files(), 1);  // no temporary file left behind
 }
 
 TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {
     const std::pair<const char*, int> cases[] = {
-        {"  \n\t42 et la suite", 42}, {"+5\n", 5}, {"-3", -3}, {"2147483647\n", 2147483647},
+        {"  \n\t42 et la suite", 42}, {"+5\n", 5}, {"2147483647\n", 2147483647},
         {"-2147483648\n", -2147483647 - 1}, {"0000000000000000000009\n", 9},
         // Not a number, or not one an int can hold: no save.
         {"", 0}, {"abc\n", 0}, {"- 4\n", 0}, {"{\"section\": 4}", 0}, {"2147483648\n", 0},
@@ -63,41 +52,54 @@ TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {
 
 TEST_F(SaveFile, PathIsCutTo255Bytes) {
     const std::string long_story = "./stories/" + std::string(240, 'n');  // 250 bytes
-    const std::string path = save_path_for(long_story);
-    EXPECT_EQ(path.size(), 255u);
-    EXPECT_EQ(path, long_story + "_save");
+    EXPECT_EQ(save_path_for(long_story), long_story + "_save");
     EXPECT_EQ(save_path_for("./stories/conte.txt"), "./stories/conte.txt_save.json");
 }
 
-TEST_F(SaveFile, UnwritablePathKeepsTheOldSave) {
-    // Something that is not a file stands at the temporary path: the write
-    // fails and the previous save must survive.
+TEST_F(SaveFile, FailedSavesKeepTheOldOneAndSayWhy) {
     {
         FakeConsole console;
         save_current_section(story, 5);
     }
+    const std::string error = "Erreur : Impossible de sauvegarder la partie.\n";
+    // Something that is not a file at the temporary path.
     fs::create_directory(save + ".json.tmp");
     FakeConsole console;
     save_current_section(story, 9);
-    EXPECT_EQ(console.output(), "Erreur : Impossible de sauvegarder la partie.\n");
     EXPECT_EQ(read_file(save), "5" + text_line_end);
-    EXPECT_EQ(load_current_section(story), 5);
-}
-
-TEST_F(SaveFile, DirectoryAtTheSavePathIsAnError) {
+    fs::remove(save + ".json.tmp");
+    // A folder at the save path itself: the rename fails, no temporary stays.
+    fs::remove(save);
     fs::create_directory(save);
-    FakeConsole console;
     save_current_section(story, 9);
-    EXPECT_EQ(console.output(), "Erreur : Impossible de sauvegarder la partie.\n");
-    EXPECT_TRUE(fs::is_directory(save));
     EXPECT_FALSE(fs::exists(save + ".json.tmp"));
     EXPECT_EQ(load_current_section(story), 0);
+    // A missing folder.
+    save_current_section((dir.path() / "absent" / "conte.txt").string(), 2);
+    EXPECT_EQ(console.output(), error + error + error);
 }
 
-TEST_F(SaveFile, MissingFolderIsAnError) {
+// With a story path of 255 bytes, cutting "<path>_save.json" to 255 bytes
+// leaves the story's own path: saving used to replace the story with the
+// section id, and loading read the story as its save.
+TEST_F(SaveFile, NeverOverwritesAStoryWhosePathFillsTheLimit) {
+    const std::string folder = dir.path().string() + "/";
+    const auto story_of_length = [&](std::size_t length, const std::string& content) {
+        return dir.write(std::string(length - folder.size() - 4, 'a') + ".txt", content);
+    };
+    const std::string content = "12\n# Section\n";
+    const std::string full = story_of_length(255, content);
     FakeConsole console;
-    save_current_section((dir.path() / "absent" / "conte.txt").string(), 2);
+    save_current_section(full, 7);
     EXPECT_EQ(console.output(), "Erreur : Impossible de sauvegarder la partie.\n");
+    EXPECT_EQ(read_file(full), content);
+    EXPECT_EQ(load_current_section(full), 0);
+
+    // One byte shorter, the save keeps one byte of its suffix: a file of its own.
+    const std::string shorter = story_of_length(254, content);
+    save_current_section(shorter, 7);
+    EXPECT_EQ(read_file(shorter), content);
+    EXPECT_EQ(load_current_section(shorter), 7);
 }
 
 }  // namespace
