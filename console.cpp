@@ -15,9 +15,7 @@ public:
 
 RealPacer real_pacer;
 
-std::istream* current_in = &std::cin;
-std::ostream* current_out = &std::cout;
-Pacer* current_pacer = &real_pacer;
+Console console_in_use{&std::cin, &std::cout, &real_pacer};
 
 // Drops everything up to and including the next line feed, or to the end.
 void discard_line(std::streambuf& in) {
@@ -31,22 +29,16 @@ void close_prompt() { console_out() << '\n'; }
 
 }  // namespace
 
-std::ostream& console_out() { return *current_out; }
-std::istream& console_in() { return *current_in; }
-Pacer& console_pacer() { return *current_pacer; }
+const Console& current_console() { return console_in_use; }
+std::ostream& console_out() { return *console_in_use.out; }
+std::istream& console_in() { return *console_in_use.in; }
+Pacer& console_pacer() { return *console_in_use.pacer; }
 
-ConsoleOverride::ConsoleOverride(std::istream* in, std::ostream* out, Pacer* pacer)
-    : saved_in_(current_in), saved_out_(current_out), saved_pacer_(current_pacer) {
-    if (in != nullptr) current_in = in;
-    if (out != nullptr) current_out = out;
-    if (pacer != nullptr) current_pacer = pacer;
+ConsoleOverride::ConsoleOverride(const Console& replacement) : saved_(console_in_use) {
+    console_in_use = replacement;
 }
 
-ConsoleOverride::~ConsoleOverride() {
-    current_in = saved_in_;
-    current_out = saved_out_;
-    current_pacer = saved_pacer_;
-}
+ConsoleOverride::~ConsoleOverride() { console_in_use = saved_; }
 
 NumberAnswer read_number() {
     console_out().flush();  // the prompt must be on screen before waiting

@@ -57,6 +57,17 @@ bool is_player_name(std::string_view name) {
     return name > player_name || name == quoted_player_name;
 }
 
+// Nobody listens unless a tool installs an observer.
+class NoObserver final : public PlayObserver {
+public:
+    void on_event(const PlayEvent&) override {}
+};
+
+NoObserver no_observer;
+PlayObserver* observer_in_use = &no_observer;
+
+void tell(PlayEventKind kind, int section, int index = -1) { observer_in_use->on_event({kind, section, index}); }
+
 bool is_yes(const std::optional<char>& answer) {
     return answer.has_value() && (*answer == 'o' || *answer == 'O');
 }
@@ -75,7 +86,7 @@ std::size_t valid_count(std::span<const T> entries, int count) {
 
 void print_choice_menu(std::span<const Choice> choices) {
     std::ostream& out = console_out();
-    out << "\n--- Vos Choix  ---\n";
+    out << "\n--- Vos Choix  ---\n";  // two blanks before the dashes: the menu's look, kept as it is
     int number = 1;
     for (const Choice& choice : choices) {
         out << green << number++ << ". " << choice.text.view() << reset << '\n';
@@ -139,6 +150,12 @@ void display_game_over_ascii() {
         << "\n";
 }
 
+PlayObserverOverride::PlayObserverOverride(PlayObserver& observer) : saved_(observer_in_use) {
+    observer_in_use = &observer;
+}
+
+PlayObserverOverride::~PlayObserverOverride() { observer_in_use = saved_; }
+
 // ===========================================================================
 // Game loop
 
@@ -147,7 +164,8 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
     const int loaded = std::clamp(section_count, 0, max_sections);
     Inventory player_inventory;
     for (;;) {
-        int current_section_id = load_current_section(story_filename);
+        // A saved 0 reads as no save: the new game starts at section 0 all the same.
+        int current_section_id = current_save_slot().load(story_filename);
         if (current_section_id != 0) {
             out << "Sauvegarde chargée pour " << story_filename << ". Reprise à la section " << current_section_id
                 << ".\n";
@@ -159,8 +177,10 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
         while (current_section_id != end_section_id) {
             if (current_section_id < 0 || current_section_id >= loaded) {
                 out << "Erreur : La section " << current_section_id << " n'existe pas.\n";
+                tell(PlayEventKind::section_missing, current_section_id);
                 break;
             }
+            tell(PlayEventKind::section_entered, current_section_id);
             current_section_id = play_section(sections[static_cast<std::size_t>(current_section_id)],
                                               player_inventory, current_section_id, story_filename);
         }
@@ -195,12 +215,15 @@ void narration(std::string_view narration) {
 
 void collect_items(const Section& section, Inventory& inventory) {
     const std::span<const Item> items(section.items);
+    int index = 0;
     for (const Item& item : items.first(valid_count(items, section.item_count))) {
         if (item.type == item_gain) {
-            add_item(inventory, item.name);
+            if (!add_item(inventory, item.name)) tell(PlayEventKind::inventory_full, section.id, index);
         } else if (item.type == item_lose && !remove_item(inventory, item.name)) {
             console_out() << "Erreur : " << item.name.view() << " n'est pas dans votre inventaire.\n";
+            tell(PlayEventKind::item_missing, section.id, index);
         }
+        ++index;
     }
 }
 
@@ -236,8 +259,9 @@ int process_choices(std::span<const Choice> choices, int choice_count, Inventory
         if (*picked == inventory_entry) {
             display_inventory(inventory);
         } else if (*picked == save_entry) {
-            save_current_section(story_filename, current_section_id);
+            current_save_slot().save(story_filename, current_section_id);
         } else {
+            tell(PlayEventKind::choice_picked, current_section_id, *picked - 1);
             return options[static_cast<std::size_t>(*picked - 1)].next_section_id;
         }
     }

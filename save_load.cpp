@@ -15,10 +15,13 @@ namespace {
 
 constexpr std::string_view save_suffix = "_save.json";
 
-// The new save is written here first, then renamed over the save path, so a
-// crash or a full disk never leaves a half-written save behind. The suffix
-// keeps ".json" in the name so the story menu never lists the file.
+// The new save is written to the save path plus this suffix first, then
+// renamed over the save path, so a crash or a full disk never leaves a
+// half-written save behind. The suffix keeps ".json" in the name even when
+// the save path was cut, so the story menu never lists the file.
 constexpr std::string_view temporary_suffix = ".json.tmp";
+
+constexpr std::string_view save_name_mark = ".json";
 
 bool write_file(const std::filesystem::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::out | std::ios::trunc);
@@ -46,6 +49,12 @@ std::string save_path_for(std::string_view story_filename) {
     return path;
 }
 
+std::string temporary_save_path(std::string_view save_path) {
+    return std::string(save_path) + std::string(temporary_suffix);
+}
+
+bool is_save_file_name(std::string_view file_name) { return file_name.find(save_name_mark) != std::string_view::npos; }
+
 void save_current_section(std::string_view story_filename, int current_section_id) {
     const std::string path = save_path_for(story_filename);
     if (!save_path_is_usable(story_filename, path)) {
@@ -53,7 +62,7 @@ void save_current_section(std::string_view story_filename, int current_section_i
         return;
     }
     const std::filesystem::path target = path_from_utf8(path);
-    const std::filesystem::path temporary = path_from_utf8(path + std::string(temporary_suffix));
+    const std::filesystem::path temporary = path_from_utf8(temporary_save_path(path));
     const std::string content = std::to_string(current_section_id) + "\n";
 
     std::error_code error;
@@ -82,3 +91,27 @@ int load_current_section(std::string_view story_filename) {
         return 0;  // unreadable, e.g. a folder standing at the save path
     }
 }
+
+// ===========================================================================
+// The slot in use
+
+namespace {
+
+class SaveFileSlot final : public SaveSlot {
+public:
+    int load(std::string_view story_filename) override { return load_current_section(story_filename); }
+    void save(std::string_view story_filename, int current_section_id) override {
+        save_current_section(story_filename, current_section_id);
+    }
+};
+
+SaveFileSlot save_file_slot;
+SaveSlot* slot_in_use = &save_file_slot;
+
+}  // namespace
+
+SaveSlot& current_save_slot() { return *slot_in_use; }
+
+SaveSlotOverride::SaveSlotOverride(SaveSlot& slot) : saved_(slot_in_use) { slot_in_use = &slot; }
+
+SaveSlotOverride::~SaveSlotOverride() { slot_in_use = saved_; }

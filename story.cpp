@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <istream>
 #include <ostream>
 #include <system_error>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "console.hpp"
 #include "decimal.hpp"
 #include "file_path.hpp"
+#include "save_load.hpp"
 
 // ===========================================================================
 // Section lookup
@@ -30,22 +32,15 @@ const Section* get_section_by_id(const SectionTable& sections, int section_count
 
 namespace {
 
-// Reads a story file line by line the way a C reader with a 256-byte buffer
+// Reads a story line by line the way a C reader with a 256-byte buffer
 // would: each read returns the next line up to and including its LF, but
 // never more than 255 bytes, so the rest of a longer line comes back as a
 // line of its own. A CR LF pair reads as a single LF on every platform (a
-// lone CR stays). The file is read in large blocks, never whole.
+// lone CR stays), whatever mode the stream was opened in. The stream is read
+// in large blocks, never whole.
 class StoryLineReader {
 public:
-    // Only a regular file is opened: a folder has no lines, and a device or
-    // a pipe named like a story could block or never end.
-    explicit StoryLineReader(std::string_view path) : buffer_(block_size) {
-        const std::filesystem::path file = path_from_utf8(path);
-        std::error_code error;
-        if (std::filesystem::is_regular_file(file, error)) file_.open(file, std::ios::binary);
-    }
-
-    [[nodiscard]] bool is_open() const { return file_.is_open(); }
+    explicit StoryLineReader(std::istream& in) : in_(in), buffer_(block_size) {}
 
     // Next line, or false at the end of the file. The view stays valid until
     // the next call. A line holding a NUL byte ends at that byte, as a C
@@ -98,10 +93,10 @@ private:
         ready_ -= pos_;
         pos_ = 0;
         if (!at_end_) {
-            file_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-            const auto got = file_.gcount();
+            in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+            const auto got = in_.gcount();
             end_ += static_cast<std::size_t>(got);
-            if (got == 0 || !file_) at_end_ = true;
+            if (got == 0 || !in_) at_end_ = true;
         }
         translate_line_ends();
     }
@@ -135,7 +130,7 @@ private:
         end_ = write + pending;
     }
 
-    std::ifstream file_;
+    std::istream& in_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;    // next unread byte
     std::size_t ready_ = 0;  // end of the translated bytes
@@ -171,6 +166,10 @@ std::string_view skip_format_blanks(std::string_view text) {
     return text.substr(i);
 }
 
+bool is_between(std::string_view line, char first, char last) {
+    return !line.empty() && line.front() == first && line.back() == last;
+}
+
 // " Section : %d" on `text`, with the white-space rules of formatted input.
 DecimalStatus parse_target(std::string_view text, int& value) {
     constexpr std::string_view word = "Section";
@@ -183,72 +182,14 @@ DecimalStatus parse_target(std::string_view text, int& value) {
     return scan.status;
 }
 
-// How a byte is named in a message to an author.
-std::string describe_byte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == ' ') return "une espace";
-    if (c == '\t') return "une tabulation";
-    if (c == '\n' || c == '\r') return "la fin de ligne";
-    if (byte < 0x20 || byte >= 0x7F) {
-        static constexpr char hex[] = "0123456789ABCDEF";
-        return std::string("l'octet 0x") + hex[byte >> 4] + hex[byte & 0xF];
-    }
-    return std::string("« ") + c + " »";
-}
-
-// What a line is, as named in a message to an author.
-std::string_view describe_line(std::string_view cut) {
-    if (cut.starts_with(section_marker)) return "un en-tête de section";
-    if (cut.size() >= 1 && ((cut.front() == '"' && cut.back() == '"') || (cut.front() == '<' && cut.back() == '>')))
-        return "une ligne d'objet";
-    for (std::string_view marker : {narration_marker, narration_end_marker, dialogue_marker, choice_marker, ending_marker}) {
-        if (cut.starts_with(marker)) return "un marqueur";
-    }
-    return "du texte";
-}
-
-// What a line that the main loop ignores looks like it was meant to be.
-std::string_view describe_ignored_line(std::string_view cut) {
-    if (cut.find(choice_arrow) != std::string_view::npos) return "une ligne de choix";
-    if (cut.starts_with('-')) return "une ligne de dialogue";
-    if (cut.starts_with(narration_end_marker)) return "un marqueur [/Narration]";
-    return "du texte";
-}
-
-// Empties a section record in place and gives it its id.
-void clear_section(Section& section, int id) {
-    section.id = id;
-    section.narration.clear();
-    for (Dialogue& dialogue : section.dialogues) {
-        dialogue.character.clear();
-        dialogue.text.clear();
-    }
-    section.dialogue_count = 0;
-    for (Choice& choice : section.choices) {
-        choice.text.clear();
-        choice.next_section_id = 0;
-        choice.consequence_id = consequence_none;
-        choice.item_add.clear();
-        choice.item_remove.clear();
-        choice.points = 0;
-    }
-    section.choice_count = 0;
-    for (Item& item : section.items) {
-        item.type = 0;
-        item.name.clear();
-    }
-    section.item_count = 0;
-    section.is_ending = 0;
-}
-
 class StoryLoader {
 public:
-    StoryLoader(std::string_view filename, SectionTable& sections, LoadListener* listener)
-        : filename_(filename), sections_(sections), listener_(listener), reader_(filename) {}
+    StoryLoader(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener)
+        : in_(in), name_(name), sections_(sections), listener_(listener), reader_(in) {}
 
     int run() {
-        if (!reader_.is_open()) {
-            console_out() << "Erreur : Impossible d'ouvrir le fichier " << filename_ << '\n';
+        if (!in_) {
+            console_out() << "Erreur : Impossible d'ouvrir le fichier " << name_ << '\n';
             report(LoadNoticeKind::file_unopenable, 0);
             return 0;
         }
@@ -270,28 +211,38 @@ private:
         const std::string_view line = cut_at_line_end(raw);
         const BlockOverflow overflow = std::exchange(overflow_, BlockOverflow::none);
 
-        if (line.starts_with(section_marker)) return open_section();
-        if (line.starts_with(narration_marker)) {
-            note_outside_section(line_number);
-            read_narration_block(line_number);
-        } else if (line.starts_with(dialogue_marker)) {
-            note_outside_section(line_number);
-            read_dialogue_block();
-        } else if (line.starts_with(choice_marker)) {
-            note_outside_section(line_number);
-            read_choice_block();
-        } else if (!line.empty() && line.front() == '"' && line.back() == '"') {
-            add_item(item_gain, line, line_number);
-        } else if (!line.empty() && line.front() == '<' && line.back() == '>') {
-            add_item(item_lose, line, line_number);
-        } else if (line.starts_with(ending_marker)) {
-            note_outside_section(line_number);
-            if (has_section()) {
-                current().is_ending = 1;
-                report(LoadNoticeKind::ending_marked, line_number);
-            }
-        } else {
-            note_ignored_line(line, line_number, overflow);
+        switch (classify_line(line)) {
+            case LineKind::section_header:
+                return open_section();
+            case LineKind::narration_start:
+                note_outside_section(line_number);
+                read_narration_block(line_number);
+                break;
+            case LineKind::dialogue_start:
+                note_outside_section(line_number);
+                read_dialogue_block();
+                break;
+            case LineKind::choice_start:
+                note_outside_section(line_number);
+                read_choice_block();
+                break;
+            case LineKind::gain_item:
+                add_item(item_gain, line, line_number);
+                break;
+            case LineKind::lose_item:
+                add_item(item_lose, line, line_number);
+                break;
+            case LineKind::ending:
+                note_outside_section(line_number);
+                if (has_section()) {
+                    current().is_ending = 1;
+                    report(LoadNoticeKind::ending_marked, line_number);
+                }
+                break;
+            case LineKind::narration_end:
+            case LineKind::other:
+                note_ignored_line(line, line_number, overflow);
+                break;
         }
         return true;
     }
@@ -404,7 +355,7 @@ private:
                     report(LoadNoticeKind::target_missing, line_number, index);
                 } else {
                     report(LoadNoticeKind::target_unparsed, line_number, index,
-                           describe_byte(line[arrow + choice_arrow.size()]));
+                           line.substr(arrow + choice_arrow.size(), 1));
                 }
                 break;
             case DecimalStatus::out_of_range:
@@ -472,8 +423,8 @@ private:
         }
         const std::string_view trimmed = skip_format_blanks(line);
         if (trimmed.size() != line.size()) {
-            if (describe_line(trimmed) != "du texte") {
-                report(LoadNoticeKind::indented_marker, line_number, -1, std::string(trimmed));
+            if (classify_line(trimmed) != LineKind::other) {
+                report(LoadNoticeKind::indented_marker, line_number, -1, trimmed);
                 return;
             }
         }
@@ -481,7 +432,7 @@ private:
         if (!has_section()) {
             report(LoadNoticeKind::outside_section, line_number);
         } else {
-            report(LoadNoticeKind::line_ignored, line_number, -1, std::string(describe_ignored_line(line)));
+            report(LoadNoticeKind::line_ignored, line_number, -1, line);
         }
     }
 
@@ -490,18 +441,19 @@ private:
     void note_swallowed(std::string_view raw, int line_number) {
         const std::string_view line = cut_at_line_end(raw);
         if (skip_format_blanks(line).empty()) return;
-        report(LoadNoticeKind::block_end_swallowed, line_number, -1, std::string(describe_line(line)));
+        report(LoadNoticeKind::block_end_swallowed, line_number, -1, line);
     }
 
-    void report(LoadNoticeKind kind, int line, int index = -1, std::string detail = {}) {
+    void report(LoadNoticeKind kind, int line, int index = -1, std::string_view bytes = {}) {
         if (listener_ == nullptr) return;
-        listener_->notice(LoadNotice{kind, line, section_index_, index, std::move(detail)});
+        listener_->notice(LoadNotice{kind, line, section_index_, index, std::string(bytes)});
     }
 
     [[nodiscard]] bool has_section() const { return section_index_ >= 0; }
     Section& current() { return sections_[static_cast<std::size_t>(section_index_)]; }
 
-    std::string_view filename_;
+    std::istream& in_;
+    std::string_view name_;
     SectionTable& sections_;
     LoadListener* listener_;
     StoryLineReader reader_;
@@ -512,9 +464,58 @@ private:
 
 }  // namespace
 
-int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
-    StoryLoader loader(filename, sections, listener);
+LineKind classify_line(std::string_view line) {
+    if (line.starts_with(section_marker)) return LineKind::section_header;
+    if (line.starts_with(narration_marker)) return LineKind::narration_start;
+    if (line.starts_with(dialogue_marker)) return LineKind::dialogue_start;
+    if (line.starts_with(choice_marker)) return LineKind::choice_start;
+    if (is_between(line, '"', '"')) return LineKind::gain_item;
+    if (is_between(line, '<', '>')) return LineKind::lose_item;
+    if (line.starts_with(ending_marker)) return LineKind::ending;
+    if (line.starts_with(narration_end_marker)) return LineKind::narration_end;
+    return LineKind::other;
+}
+
+void clear_section(Section& section, int id) {
+    section.id = id;
+    section.narration.clear();
+    for (Dialogue& dialogue : section.dialogues) {
+        dialogue.character.clear();
+        dialogue.text.clear();
+    }
+    section.dialogue_count = 0;
+    for (Choice& choice : section.choices) {
+        choice.text.clear();
+        choice.next_section_id = 0;
+        choice.consequence_id = consequence_none;
+        choice.item_add.clear();
+        choice.item_remove.clear();
+        choice.points = 0;
+    }
+    section.choice_count = 0;
+    for (Item& item : section.items) {
+        item.type = 0;
+        item.name.clear();
+    }
+    section.item_count = 0;
+    section.is_ending = 0;
+}
+
+int load_story(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener) {
+    StoryLoader loader(in, name, sections, listener);
     return loader.run();
+}
+
+int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
+    // Only a regular file is opened: a folder has no lines, and a device or
+    // a pipe named like a story could block or never end. Anything else
+    // leaves the stream unopened, which the reader reports.
+    const std::filesystem::path path = path_from_utf8(filename);
+    std::ifstream file;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
+    if (!file.is_open()) file.setstate(std::ios::failbit);
+    return load_story(file, filename, sections, listener);
 }
 
 // ===========================================================================
@@ -524,7 +525,6 @@ namespace {
 
 constexpr std::string_view stories_folder = "./stories";
 constexpr std::string_view story_extension = ".txt";
-constexpr std::string_view save_extension = ".json";  // save files, and their temporary files
 
 constexpr std::array<std::string_view, 6> select_story_rows = {
     "   ███████╗███████╗██╗     ███████╗ ██████╗████████╗     ███████╗████████╗ ██████╗ ██████╗ ██╗   ██╗",
@@ -536,9 +536,10 @@ constexpr std::array<std::string_view, 6> select_story_rows = {
 };
 constexpr std::size_t select_story_blank_row = 100;
 
-// Story files are those whose name contains ".txt" but not ".json".
+// Story files are those whose name contains ".txt" and that are not save
+// files (whose names contain the story's name).
 bool is_story_name(std::string_view name) {
-    return name.find(story_extension) != std::string_view::npos && name.find(save_extension) == std::string_view::npos;
+    return name.find(story_extension) != std::string_view::npos && !is_save_file_name(name);
 }
 
 // Lists the stories of the folder, in the order the system gives the

@@ -40,7 +40,8 @@ void BM_LoadMaximalStory(benchmark::State& state) {
     }
     auto sections = std::make_unique<SectionTable>();
     std::ostringstream sink;
-    ConsoleOverride quiet(nullptr, &sink);
+    InstantPacer pacer;
+    ConsoleOverride quiet({&console_in(), &sink, &pacer});
     for (auto _ : state) {
         const int count = load_story(path.string(), *sections);
         if (count != max_sections) state.SkipWithError("the story did not load");

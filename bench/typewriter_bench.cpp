@@ -14,7 +14,7 @@ namespace {
 void BM_TypewriterPacing(benchmark::State& state) {
     const std::string narration(999, 'x');
     std::ofstream null_device("/dev/null");
-    ConsoleOverride console(nullptr, &null_device);
+    ConsoleOverride console({&console_in(), &null_device, &console_pacer()});
     for (auto _ : state) typewriter_effect(narration, narration_delay_ms);
     const double expected_seconds = 999 * narration_delay_ms / 1000.0;
     state.counters["expected_s"] = expected_seconds;

@@ -74,25 +74,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::filesystem::path story = fuzz::scratch_folder() / "story.txt";
     static const std::string story_path = story.string();
     static const std::filesystem::path save = save_path_for(story_path);
-    static const std::filesystem::path save_in_progress = save_path_for(story_path) + ".json.tmp";
+    static const std::filesystem::path save_in_progress = temporary_save_path(save_path_for(story_path));
 
     const GameInput input = split(std::string_view(reinterpret_cast<const char*>(data), size));
 
-    // Every run starts from the same files: the story, and the save only when
-    // the input brings one.
+    // Every run starts from the same files: the save only when the input
+    // brings one. The story is read from memory; its path names the save.
     std::error_code ignored;
     std::filesystem::remove(save, ignored);
     std::filesystem::remove(save_in_progress, ignored);
-    fuzz::write_file(story, input.story);
     if (input.save) fuzz::write_file(save, *input.save);
 
     std::istringstream keys{std::string(input.keys)};
     fuzz::DiscardingBuffer discarded;
     std::ostream out(&discarded);
-    fuzz::InstantPacer pacer;
-    const ConsoleOverride console(&keys, &out, &pacer);
+    InstantPacer pacer;
+    const ConsoleOverride console({&keys, &out, &pacer});
 
-    const int count = load_story(story_path, *table);
+    std::istringstream story_bytes{std::string(input.story), std::ios::binary};
+    const int count = load_story(story_bytes, story_path, *table);
     FUZZ_CHECK(count >= 0 && count <= max_sections);
     if (count == 0) return 0;  // the program stops before playing
 

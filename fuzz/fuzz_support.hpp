@@ -1,6 +1,6 @@
 // Shared by the fuzz targets: a private scratch folder for the files a run
-// writes, a console that discards what it is given, a clock that never waits,
-// and the check that stops the fuzzer on a broken rule.
+// writes, a console that discards what it is given, and the check that stops
+// the fuzzer on a broken rule.
 #pragma once
 
 #include <chrono>
@@ -68,18 +68,6 @@ class DiscardingBuffer final : public std::streambuf {
 protected:
     int_type overflow(int_type c) override { return traits_type::not_eof(c); }
     std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
-
-// A clock that jumps to every deadline instead of waiting for it.
-class InstantPacer final : public Pacer {
-public:
-    Clock::time_point now() override { return now_; }
-    void sleep_until(Clock::time_point deadline) override {
-        if (deadline > now_) now_ = deadline;
-    }
-
-private:
-    Clock::time_point now_{};
 };
 
 }  // namespace fuzz

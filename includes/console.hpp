@@ -1,19 +1,16 @@
 // The console: where the program writes, where it reads the player's keys,
 // and how it waits between typed bytes.
 //
-// Everything the program prints goes through console_out() and everything it
-// reads through console_in(); by default they are the process's standard
-// streams. Waiting goes through the installed Pacer, by default the real
-// clock. Tests and tools install their own streams and pacer with
-// ConsoleOverride; the shipped program never does.
+// Everything the program prints goes through console_out(), everything it
+// reads through console_in(), and every pause of the typewriter through
+// console_pacer(). The three come from one Console value: by default the
+// process's standard streams and the real clock. Tests and author tools swap
+// in their own with a ConsoleOverride; the shipped game never does.
 #pragma once
 
 #include <chrono>
 #include <iosfwd>
 #include <optional>
-
-std::ostream& console_out();
-std::istream& console_in();
 
 // Time source for paced output: the typewriter waits until deadlines it
 // computes from now().
@@ -25,21 +22,44 @@ public:
     virtual void sleep_until(Clock::time_point deadline) = 0;
 };
 
+// A pacer that never waits: its clock jumps to every deadline. Author tools
+// play stories with it, so that a walk through a story takes no time.
+class InstantPacer final : public Pacer {
+public:
+    Clock::time_point now() override { return now_; }
+    void sleep_until(Clock::time_point deadline) override {
+        if (deadline > now_) now_ = deadline;
+    }
+
+private:
+    Clock::time_point now_{};
+};
+
+// The streams and the pacer the program talks through. None is owned.
+struct Console {
+    std::istream* in;
+    std::ostream* out;
+    Pacer* pacer;
+};
+
+// The console in use.
+const Console& current_console();
+
+std::ostream& console_out();
+std::istream& console_in();
 Pacer& console_pacer();
 
-// Swaps in other streams and/or another pacer for as long as it lives; a null
-// argument keeps the current one.
+// Makes `replacement` the console for as long as it lives, then puts the
+// previous one back. Guards nest.
 class ConsoleOverride {
 public:
-    ConsoleOverride(std::istream* in, std::ostream* out, Pacer* pacer = nullptr);
+    explicit ConsoleOverride(const Console& replacement);
     ~ConsoleOverride();
     ConsoleOverride(const ConsoleOverride&) = delete;
     ConsoleOverride& operator=(const ConsoleOverride&) = delete;
 
 private:
-    std::istream* saved_in_;
-    std::ostream* saved_out_;
-    Pacer* saved_pacer_;
+    Console saved_;
 };
 
 // ---------------------------------------------------------------------------

@@ -22,6 +22,43 @@ void typewriter_effect(std::string_view text, int delay_ms);
 void display_orlimar();
 void display_game_over_ascii();
 
+// --- What happens in play ------------------------------------------------------
+// The engine tells an observer what it does and what goes wrong, so that
+// author tools learn it as facts instead of reading the printed text. The
+// game itself observes nothing.
+
+enum class PlayEventKind {
+    section_entered,  // section: the id about to be played
+    choice_picked,    // section, index: the option picked, from 0
+    item_missing,     // section, index: a lose-item line whose item is not held
+    inventory_full,   // section, index: a gain-item line refused by a full inventory
+    section_missing,  // section: an id that names no loaded section; the playthrough ends
+};
+
+struct PlayEvent {
+    PlayEventKind kind;
+    int section = -1;
+    int index = -1;
+};
+
+class PlayObserver {
+public:
+    virtual ~PlayObserver() = default;
+    virtual void on_event(const PlayEvent& event) = 0;
+};
+
+// Makes `observer` hear the engine's events for as long as it lives.
+class PlayObserverOverride {
+public:
+    explicit PlayObserverOverride(PlayObserver& observer);
+    ~PlayObserverOverride();
+    PlayObserverOverride(const PlayObserverOverride&) = delete;
+    PlayObserverOverride& operator=(const PlayObserverOverride&) = delete;
+
+private:
+    PlayObserver* saved_;
+};
+
 // --- Game loop ---------------------------------------------------------------
 
 // Plays the story until the player declines to play again.

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -49,11 +50,15 @@ inline constexpr int end_section_id = -1;
 struct Item {
     int type = 0;
     NameText name;
+
+    friend bool operator==(const Item&, const Item&) = default;
 };
 
 struct Dialogue {
     NameText character;
     LongText text;  // kept with the line end it was read with
+
+    friend bool operator==(const Dialogue&, const Dialogue&) = default;
 };
 
 struct Choice {
@@ -63,6 +68,8 @@ struct Choice {
     NameText item_add;
     NameText item_remove;
     int points = 0;
+
+    friend bool operator==(const Choice&, const Choice&) = default;
 };
 
 struct Section {
@@ -75,7 +82,13 @@ struct Section {
     std::array<Item, max_section_items> items;
     int item_count = 0;
     int is_ending = 0;
+
+    friend bool operator==(const Section&, const Section&) = default;
 };
+
+// Empties a section record in place (every count 0, every text empty, every
+// number 0) and gives it its id. The loader does this when it opens a section.
+void clear_section(Section& section, int id);
 
 // The section table: exactly max_sections records; the number of loaded ones
 // is kept beside it by its owner. Records past that count are never read.
@@ -87,8 +100,26 @@ const Section* get_section_by_id(const SectionTable& sections, int section_count
 // ---------------------------------------------------------------------------
 // Story file loader
 
+// What the reader's main loop makes of a line, cut at its line end: the
+// markers are compared from the line's first byte, in this order.
+enum class LineKind {
+    section_header,   // "# Section"
+    narration_start,  // "[Narration]"
+    dialogue_start,   // "[Dialogue]"
+    choice_start,     // "[Choix]"
+    gain_item,        // first and last bytes are double quotes
+    lose_item,        // first byte "<", last byte ">"
+    ending,           // "[Fin]"
+    narration_end,    // "[/Narration]" outside a narration block: ignored
+    other,            // ignored
+};
+
+LineKind classify_line(std::string_view line);
+
 // What the loader notices while reading, for tools that explain a story to
-// its author. The game itself listens to nothing.
+// its author. The game itself listens to nothing. Notices carry facts only:
+// kinds, line numbers, positions and the bytes concerned; how to put them in
+// words is left to the tools.
 enum class LoadNoticeKind {
     // Structure: where things were stored.
     section_opened,       // section: the new section
@@ -99,12 +130,12 @@ enum class LoadNoticeKind {
     // Problems.
     file_unopenable,
     too_many_sections,
-    block_end_swallowed,      // detail: kind of the consumed line
+    block_end_swallowed,      // bytes: the consumed line, cut at its line end
     dialogue_without_colon,
     dialogue_past_limit,      // a "-" line ignored after a full dialogue block
     choice_past_limit,        // a "->" line ignored after a full choice block
     item_past_limit,
-    target_unparsed,          // detail: the byte skipped after the arrow
+    target_unparsed,          // bytes: the byte skipped after the arrow
     target_missing,           // the line ends right after the arrow
     target_out_of_int_range,
     consequence_after_arrow,
@@ -113,11 +144,11 @@ enum class LoadNoticeKind {
     item_name_cut,            // item name cut to 48 bytes
     line_split,               // a physical line longer than 255 bytes
     byte_order_mark,
-    indented_marker,          // detail: the line without its indentation
+    indented_marker,          // bytes: the line without its indentation
     outside_section,          // content before the first section header
     narration_unterminated,   // a narration block that runs to the end of the file
     player_name_without_blank,
-    line_ignored,             // a line in a section that matches no rule; detail: what it looks like
+    line_ignored,             // a line in a section that matches no rule; bytes: the line
 };
 
 struct LoadNotice {
@@ -125,7 +156,7 @@ struct LoadNotice {
     int line = 0;       // 1-based physical line in the file, 0 when none
     int section = -1;   // current section position, -1 before the first header
     int index = -1;     // entry index within its section, where it applies
-    std::string detail;
+    std::string bytes;  // the story bytes concerned, where the kind says so
 };
 
 class LoadListener {
@@ -134,9 +165,14 @@ public:
     virtual void notice(const LoadNotice& notice) = 0;
 };
 
-// Reads the story file `filename` into `sections`. Returns the number of
-// sections read (1 to max_sections), or 0 when the file cannot be opened,
-// holds no section header or holds too many; prints its own error messages.
+// Reads a story from `in` into `sections`. Returns the number of sections
+// read (1 to max_sections), or 0 when the stream is not readable, holds no
+// section header or holds too many; prints its own error messages, naming
+// the story `name` when it cannot be read.
+int load_story(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener = nullptr);
+
+// Reads the story file `filename` (a regular file, opened in binary mode) the
+// same way.
 int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener = nullptr);
 
 // ---------------------------------------------------------------------------

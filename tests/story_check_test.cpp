@@ -28,8 +28,8 @@ struct Expected { Severity severity; int line; std::string_view fragment; };  //
 
 // The story's diagnostics are exactly these, in this order.
 testing::AssertionResult diagnoses(std::string_view text, const std::vector<Expected>& expected) {
-    TempDir dir;
-    const CheckedStory story = check_story_file(dir.write("histoire.txt", text));
+    std::istringstream in{std::string(text), std::ios::binary};
+    const CheckedStory story = check_story(in, "histoire.txt");
     bool same = story.diagnostics.size() == expected.size();
     for (std::size_t i = 0; same && i < expected.size(); ++i) {
         const Diagnostic& d = story.diagnostics[i];
@@ -241,23 +241,9 @@ struct RecordingListener final : LoadListener {
     std::vector<LoadNotice> notices;
 };
 
-// The loaded entries of a section's fixed-size table.
-template <class T, std::size_t N>
-std::span<const T> used(const std::array<T, N>& entries, int count) { return std::span(entries).first(count); }
-
-// Every field the loader fills, as text, to compare two loads.
-std::string dump(const LoadedStory& story) {
-    std::ostringstream out;
-    out << story.count << '|' << story.output;
-    for (const Section& s : used(*story.sections, story.count)) {
-        out << '\n' << s.id << s.narration.view() << s.is_ending;
-        for (const Dialogue& d : used(s.dialogues, s.dialogue_count)) out << '|' << d.character.view() << d.text.view();
-        for (const Choice& c : used(s.choices, s.choice_count)) {
-            out << '|' << c.text.view() << c.next_section_id << c.consequence_id;
-        }
-        for (const Item& i : used(s.items, s.item_count)) out << '|' << i.type << i.name.view();
-    }
-    return out.str();
+// Everything the loader fills, to compare two loads.
+bool same_load(const LoadedStory& a, const LoadedStory& b) {
+    return a.count == b.count && a.output == b.output && *a.sections == *b.sections;
 }
 
 TEST(LoadNotices, ListeningChangesNothingTheGameSees) {
@@ -266,7 +252,7 @@ TEST(LoadNotices, ListeningChangesNothingTheGameSees) {
         "\"clé\"\n[Dialogue]\n- Vous: Bonjour\n- sans deux-points\n- A : a\n<clé>\n[Choix]\nA ->Section : 2\n"
         "B -> Section : -1\n# Section 2\n  [Fin]\n[Fin]\n" + std::string(300, 'x') + "\n";
     RecordingListener listener;
-    EXPECT_EQ(dump(load_text(story, &listener)), dump(load_text(story)));
+    EXPECT_TRUE(same_load(load_text(story, &listener), load_text(story)));
     EXPECT_GT(listener.notices.size(), 10u);
     // Two things the checker does not report: where dialogue lines are stored,
     // and every line before the first header after the first (not the blank

@@ -45,14 +45,13 @@ void RecordingPacer::sleep_until(Clock::time_point deadline) {
 }
 
 FakeConsole::FakeConsole(std::string input)
-    : in_(std::move(input)), override_(&in_, &out_, &pacer) {}
+    : in_(std::move(input)), override_(Console{&in_, &out_, &pacer}) {}
 
 LoadedStory load_text(std::string_view content, LoadListener* listener) {
-    TempDir dir;
-    const std::string path = dir.write("story.txt", content);
+    std::istringstream in{std::string(content), std::ios::binary};
     LoadedStory story;
     FakeConsole console;
-    story.count = load_story(path, *story.sections, listener);
+    story.count = load_story(in, "story.txt", *story.sections, listener);
     story.output = console.output();
     return story;
 }

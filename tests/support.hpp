@@ -80,5 +80,5 @@ struct LoadedStory {
     const Section& operator[](int i) const { return (*sections)[static_cast<std::size_t>(i)]; }
 };
 
-// Writes `content` as a story file in a scratch folder and loads it.
+// Loads `content` as a story.
 LoadedStory load_text(std::string_view content, LoadListener* listener = nullptr);

@@ -38,7 +38,7 @@ TEST(Typewriter, FlushesAfterEveryByte) {
     FlushCountingBuffer buffer;
     std::ostream out(&buffer);
     RecordingPacer pacer;
-    ConsoleOverride console(nullptr, &out, &pacer);
+    ConsoleOverride console({&console_in(), &out, &pacer});
     typewriter_effect("abc", 20);
     buffer.written_at_flush.resize(3);
     EXPECT_EQ(buffer.written_at_flush, (std::vector<std::string>{"a", "ab", "abc"}));
@@ -63,7 +63,7 @@ private:
 TEST(Typewriter, DeadlinesDoNotDrift) {
     std::ostringstream out;
     SlowPacer pacer;
-    ConsoleOverride console(nullptr, &out, &pacer);
+    ConsoleOverride console({&console_in(), &out, &pacer});
     typewriter_effect(std::string(999, 'x'), 20);
     ASSERT_EQ(pacer.deadlines.size(), 999u);
     const auto start = Pacer::Clock::time_point(std::chrono::seconds(100));

@@ -73,6 +73,49 @@ private:
     const SectionTable& sections_;
 };
 
+// How a byte is named in a message to an author.
+std::string describe_byte(std::string_view bytes) {
+    if (bytes.empty()) return "la fin de ligne";
+    const char c = bytes.front();
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ' ') return "une espace";
+    if (c == '\t') return "une tabulation";
+    if (c == '\n' || c == '\r') return "la fin de ligne";
+    if (byte < 0x20 || byte >= 0x7F) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        return std::string("l'octet 0x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return std::string("« ") + c + " »";
+}
+
+// What a line swallowed at the end of a block is, as named to an author.
+std::string_view describe_swallowed_line(std::string_view line) {
+    switch (classify_line(line)) {
+        case LineKind::section_header:
+            return "un en-tête de section";
+        case LineKind::gain_item:
+        case LineKind::lose_item:
+            return "une ligne d'objet";
+        case LineKind::narration_start:
+        case LineKind::narration_end:
+        case LineKind::dialogue_start:
+        case LineKind::choice_start:
+        case LineKind::ending:
+            return "un marqueur";
+        case LineKind::other:
+            break;
+    }
+    return "du texte";
+}
+
+// What a line that the main loop ignores looks like it was meant to be.
+std::string_view describe_ignored_line(std::string_view line) {
+    if (line.find("->") != std::string_view::npos) return "une ligne de choix";
+    if (line.starts_with('-')) return "une ligne de dialogue";
+    if (classify_line(line) == LineKind::narration_end) return "un marqueur [/Narration]";
+    return "du texte";
+}
+
 // What happens to a choice whose target could not be read.
 std::string kept_target_note(const NoticeCollector& collector, int line) {
     const auto found = collector.target_on_line.find(line);
@@ -83,8 +126,7 @@ std::string kept_target_note(const NoticeCollector& collector, int line) {
 // A header swallowed by a block opens no section: what follows goes on
 // filling the current one.
 std::string swallowed_header_note(const LoadNotice& notice) {
-    constexpr std::string_view header_kind = "un en-tête de section";  // as the loader names it
-    if (notice.detail != header_kind || notice.section < 0) return {};
+    if (classify_line(notice.bytes) != LineKind::section_header || notice.section < 0) return {};
     return ", si bien qu'aucune section ne s'ouvre ici et que la suite remplace le contenu de la section " +
            std::to_string(notice.section);
 }
@@ -99,14 +141,14 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return error_at(line, "plus de " + std::to_string(max_sections) +
                                       " sections : le jeu refuse de charger l'histoire");
         case LoadNoticeKind::target_unparsed:
-            return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + notice.detail +
+            return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + describe_byte(notice.bytes) +
                                       " puis attend « Section : N »" + kept_target_note(collector, line));
         case LoadNoticeKind::target_missing:
             return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
         case LoadNoticeKind::target_out_of_int_range:
             return error_at(line, "numéro de section trop grand pour être lu" + kept_target_note(collector, line));
         case LoadNoticeKind::block_end_swallowed:
-            return warning_at(line, "ligne perdue (" + notice.detail +
+            return warning_at(line, "ligne perdue (" + std::string(describe_swallowed_line(notice.bytes)) +
                                         ") : elle termine le bloc de dialogue ou de choix qui la précède "
                                         "sans être lue" + swallowed_header_note(notice) +
                                         " ; laissez une ligne vide avant elle");
@@ -134,7 +176,7 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return warning_at(line, "marque d'ordre des octets (BOM) en tête du fichier : "
                                     "la première ligne n'est pas reconnue");
         case LoadNoticeKind::indented_marker:
-            return warning_at(line, "ligne indentée ignorée : " + quote(notice.detail) +
+            return warning_at(line, "ligne indentée ignorée : " + quote(notice.bytes) +
                                         " doit commencer au début de la ligne");
         case LoadNoticeKind::outside_section:
             return warning_at(line, "contenu avant le premier en-tête « # Section » : il est ignoré");
@@ -146,7 +188,7 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return warning_at(line, "« Vous: » sans espace avant le deux-points : la réplique s'affiche comme "
                                     "celle d'un autre personnage, en rouge ; écrivez « Vous : »");
         case LoadNoticeKind::line_ignored:
-            return warning_at(line, "ligne ignorée : " + notice.detail + " hors de tout bloc");
+            return warning_at(line, "ligne ignorée : " + std::string(describe_ignored_line(notice.bytes)) + " hors de tout bloc");
         case LoadNoticeKind::section_opened:
         case LoadNoticeKind::dialogue_stored:
         case LoadNoticeKind::choice_stored:
@@ -510,13 +552,21 @@ std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_
     return result;
 }
 
-CheckedStory check_story_file(const std::string& path) {
+namespace {
+
+// Runs `load` (one of the loader's entry points) with a listener, then every
+// check. The loader's own messages to the player are kept out of the way:
+// the diagnostics say the same, for the author.
+template <typename Load>
+CheckedStory check_loaded(Load load) {
     CheckedStory checked;
     NoticeCollector collector(*checked.sections);
-    std::ostringstream messages_to_the_player;  // the diagnostics say the same, for the author
+    std::ostringstream messages_to_the_player;
     {
-        const ConsoleOverride quiet(nullptr, &messages_to_the_player);
-        checked.section_count = load_story(path, *checked.sections, &collector);
+        Console quiet = current_console();
+        quiet.out = &messages_to_the_player;
+        const ConsoleOverride guard(quiet);
+        checked.section_count = load(*checked.sections, &collector);
     }
     checked.diagnostics = describe_notices(collector);
     const bool refused = has_notice(collector, LoadNoticeKind::file_unopenable) ||
@@ -529,6 +579,20 @@ CheckedStory check_story_file(const std::string& path) {
                                std::make_move_iterator(analysis.end()));
     sort_and_merge(checked.diagnostics);
     return checked;
+}
+
+}  // namespace
+
+CheckedStory check_story(std::istream& in, std::string_view name) {
+    return check_loaded([&](SectionTable& sections, LoadListener* listener) {
+        return load_story(in, name, sections, listener);
+    });
+}
+
+CheckedStory check_story_file(const std::string& path) {
+    return check_loaded([&](SectionTable& sections, LoadListener* listener) {
+        return load_story(path, sections, listener);
+    });
 }
 
 // ===========================================================================

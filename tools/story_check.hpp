@@ -33,8 +33,9 @@ struct CheckedStory {
     std::vector<Diagnostic> diagnostics;  // sorted by line, file-wide ones first
 };
 
-// Loads `path` and runs every check. Nothing is printed: the loader's own
-// messages to the player are kept out of the way.
+// Loads a story the way the game does and runs every check. Nothing is
+// printed: the loader's own messages to the player are kept out of the way.
+CheckedStory check_story(std::istream& in, std::string_view name);
 CheckedStory check_story_file(const std::string& path);
 
 // Where the loaded things stand in the file (1-based lines, 0 when unknown).
