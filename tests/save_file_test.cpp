@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "save_load.hpp"
 #include "support.hpp"
@@ -14,26 +13,27 @@ namespace {
 class SaveFile : public ::testing::Test {
 protected:
     TempDir dir;
-    std::string story = (dir.path() / "conte.txt").string();
-    std::string save = story + "_save.json";
-
-    int files() const {
-        int count = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++count;
-        return count;
-    }
+    std::string story = (dir.path / "conte.txt").string();
+    std::string save = save_path_for(story);
+    const std::string error = "Erreur : Impossible de sauvegarder la partie.\n";
 };
 
-TEST_F(SaveFile, LaterSaveReplacesTheEarlierOne) {
+TEST_F(SaveFile, LaterSaveReplacesTheEarlierOneThroughATemporaryFile) {
+    EXPECT_EQ(save, story + "_save.json");
+    EXPECT_TRUE(is_save_file_name(fs::path(temporary_save_path(save)).filename().string()));
     EXPECT_EQ(load_current_section(story), 0);  // no save yet
     FakeConsole console;
     save_current_section(story, 12);
+    // Something that is not a file at the temporary path: the old save stays.
+    fs::create_directory(temporary_save_path(save));
+    save_current_section(story, 9);
+    EXPECT_EQ(load_current_section(story), 12);
+    fs::remove(temporary_save_path(save));
     save_current_section(story, -7);
-    EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n" +
+    EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n" + error +
                                     "Partie sauvegardée avec succès dans " + save + ".\n");
-    EXPECT_EQ(read_file(save), "-7" + text_line_end);
     EXPECT_EQ(load_current_section(story), -7);
-    EXPECT_EQ(files(), 1);  // no temporary file left behind
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1);  // no temporary file left behind
 }
 
 TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {
@@ -50,53 +50,31 @@ TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {
     }
 }
 
-TEST_F(SaveFile, PathIsCutTo255Bytes) {
-    const std::string long_story = "./stories/" + std::string(240, 'n');  // 250 bytes
-    EXPECT_EQ(save_path_for(long_story), long_story + "_save");
-    EXPECT_EQ(save_path_for("./stories/conte.txt"), "./stories/conte.txt_save.json");
-}
-
-TEST_F(SaveFile, FailedSavesKeepTheOldOneAndSayWhy) {
-    {
-        FakeConsole console;
-        save_current_section(story, 5);
-    }
-    const std::string error = "Erreur : Impossible de sauvegarder la partie.\n";
-    // Something that is not a file at the temporary path.
-    fs::create_directory(save + ".json.tmp");
+TEST_F(SaveFile, FailedSavesSayWhy) {
     FakeConsole console;
-    save_current_section(story, 9);
-    EXPECT_EQ(read_file(save), "5" + text_line_end);
-    fs::remove(save + ".json.tmp");
-    // A folder at the save path itself: the rename fails, no temporary stays.
-    fs::remove(save);
+    // A folder at the save path: the rename fails, no temporary file stays.
     fs::create_directory(save);
     save_current_section(story, 9);
-    EXPECT_FALSE(fs::exists(save + ".json.tmp"));
+    EXPECT_FALSE(fs::exists(temporary_save_path(save)));
     EXPECT_EQ(load_current_section(story), 0);
-    // A missing folder.
-    save_current_section((dir.path() / "absent" / "conte.txt").string(), 2);
-    EXPECT_EQ(console.output(), error + error + error);
+    save_current_section((dir.path / "absent" / "conte.txt").string(), 2);  // a missing folder
+    EXPECT_EQ(console.output(), error + error);
 }
 
-// With a story path of 255 bytes, cutting "<path>_save.json" to 255 bytes
-// leaves the story's own path: saving used to replace the story with the
-// section id, and loading read the story as its save.
+// A story path of 255 bytes cut with its suffix to 255 bytes is the story's
+// own path: saving must not replace the story, nor loading read it.
 TEST_F(SaveFile, NeverOverwritesAStoryWhosePathFillsTheLimit) {
-    const std::string folder = dir.path().string() + "/";
-    const auto story_of_length = [&](std::size_t length, const std::string& content) {
-        return dir.write(std::string(length - folder.size() - 4, 'a') + ".txt", content);
-    };
+    EXPECT_EQ(save_path_for("./stories/" + std::string(240, 'n')), "./stories/" + std::string(240, 'n') + "_save");
+    const std::size_t folder = dir.path.string().size() + 1;
     const std::string content = "12\n# Section\n";
-    const std::string full = story_of_length(255, content);
+    const std::string full = dir.write(std::string(255 - folder - 4, 'a') + ".txt", content);
+    const std::string shorter = dir.write(std::string(254 - folder - 4, 'a') + ".txt", content);
     FakeConsole console;
     save_current_section(full, 7);
-    EXPECT_EQ(console.output(), "Erreur : Impossible de sauvegarder la partie.\n");
+    EXPECT_EQ(console.output(), error);
     EXPECT_EQ(read_file(full), content);
     EXPECT_EQ(load_current_section(full), 0);
-
     // One byte shorter, the save keeps one byte of its suffix: a file of its own.
-    const std::string shorter = story_of_length(254, content);
     save_current_section(shorter, 7);
     EXPECT_EQ(read_file(shorter), content);
     EXPECT_EQ(load_current_section(shorter), 7);

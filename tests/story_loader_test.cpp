@@ -1,9 +1,8 @@
-// The story file reader, rule by rule, on small story texts.
+// The story file reader, rule by rule, on story texts.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "support.hpp"
 
@@ -17,14 +16,16 @@ TEST(Loader, SectionsAreNumberedByOrderAndClearedWhenOpened) {
     const auto story = load_text("# Section 12\n# Section\n# Section 7 la grotte\n");
     ASSERT_EQ(story.count, 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(story[i].id, i);
-    EXPECT_EQ(story.output, "");
-
-    // Reloading into the same table: the header clears what was there.
-    TempDir dir;
-    FakeConsole console;
-    ASSERT_EQ(load_story(dir.write("a.txt", "# Section\n[Fin]\n\"clé\"\n[Choix]\nA -> Section : 4\n"), *story.sections), 1);
-    ASSERT_EQ(load_story(dir.write("b.txt", "# Section\n"), *story.sections), 1);
-    EXPECT_EQ(story[0].is_ending + story[0].item_count + story[0].choice_count + story[0].choices[0].next_section_id, 0);
+    // Loading again into the same table: each header clears its record.
+    SectionTable& table = *story.sections;
+    std::istringstream full("# Section\n[Fin]\n\"clé\"\n[Narration]\nx\n[/Narration]\n[Dialogue]\n- A : b\n\n"
+                            "[Choix]\nA ID_Conséquence : 1 -> Section : 4\n");
+    std::istringstream bare("# Section\n");
+    ASSERT_EQ(load_story(full, "a", table), 1);
+    ASSERT_EQ(load_story(bare, "b", table), 1);
+    Section fresh;
+    clear_section(fresh, 0);
+    EXPECT_TRUE(table[0] == fresh);
 }
 
 TEST(Loader, FailuresAndTheirMessages) {
@@ -34,22 +35,14 @@ TEST(Loader, FailuresAndTheirMessages) {
     const auto too_many = load_text(hundred + "# Section\n");
     EXPECT_EQ(too_many.count, 0);
     EXPECT_EQ(too_many.output, "Erreur : Trop de sections dans le fichier.\n");
-
     for (const char* no_header : {"", "[Narration]\nIl était une fois\n[/Narration]\n[Fin]\n"}) {
         const auto story = load_text(no_header);
-        EXPECT_EQ(story.count, 0);
-        EXPECT_EQ(story.output, "");
+        EXPECT_EQ(story.count + story.output.size(), 0u);
     }
-
-    // Missing files, and anything that is not a regular file (a folder, or a
-    // link to an endless device, which used to be read forever).
-    TempDir dir;
-    std::filesystem::create_directory(dir.path() / "dossier.txt");
-    std::vector<std::string> unreadable = {"./stories/absent.txt", (dir.path() / "dossier.txt").string()};
+    // Only regular files are opened: a folder, or a device that never ends.
+    std::vector<std::string> unreadable = {"./stories/absente.txt", std::filesystem::temp_directory_path().string()};
 #ifndef _WIN32
-    std::error_code no_link;
-    std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.txt", no_link);
-    if (!no_link) unreadable.push_back((dir.path() / "zero.txt").string());
+    unreadable.push_back("/dev/zero");
 #endif
     for (const std::string& path : unreadable) {
         LoadedStory story;
@@ -64,7 +57,6 @@ TEST(Loader, MarkersMustStartTheLineAndNeedASection) {
     const auto indented = load_text("# Section\n  [Choix]\nA -> Section : 2\n [Fin]\n[fin]\n");
     EXPECT_EQ(indented[0].choice_count + indented[0].is_ending, 0);
     EXPECT_EQ(load_text("# Section\n[Fin] de l'histoire\n")[0].is_ending, 1);
-
     const auto early = load_text(
         "\"lampe\"\n[Fin]\n[Dialogue]\n- A : x\n\n[Choix]\nY -> Section : 3\n\n"
         "[Narration]\n# Section\n[/Narration]\n# Section\n[Narration]\nici\n[/Narration]\n");
@@ -79,18 +71,12 @@ TEST(Loader, NarrationBlocks) {
         {"[Narration]\n# Section\n[Fin]\n\"clé\"\n[/Narration]\n", "# Section [Fin] \"clé\" "},  // markers are text
         {"[Narration]\nun\n# Section\ndeux", "un # Section deux "},                           // runs to the end
         {"[Narration]\nun\n[/Narration]\n[Narration]\ndeux\n[/Narration]\n", "deux "},      // replaces
-        {"[Narration]\n" + repeat('x', 255) + repeat('y', 45) + "\n[/Narration]\n",
-         repeat('x', 255) + " " + repeat('y', 45) + " "},                                     // long line split
+        {"[Narration]\n" + repeat('x', 300) + "\n[/Narration]\n", repeat('x', 255) + " " + repeat('x', 45) + " "},
         {"[Narration]\n" + repeat('z', 255) + "\n[/Narration]\n", repeat('z', 255) + "  "},
         {"[Narration]\n" + repeat('c', 254) + "\r\n[/Narration]\n", repeat('c', 254) + " "},  // CR LF counts once
-        {"[Narration]\nÉtoile — « ciel » 星\n[/Narration]\n", "Étoile — « ciel » 星 "},
         {"[Narration]\nab\0cd\n[/Narration]\n"s, "ab "},                                       // NUL ends the line
     };
-    for (const auto& [block, expected] : cases) {
-        const auto story = load_text("# Section\n" + block);
-        ASSERT_EQ(story.count, 1) << block;
-        EXPECT_EQ(story[0].narration.view(), expected) << block;
-    }
+    for (const auto& [block, expected] : cases) EXPECT_EQ(load_text("# Section\n" + block)[0].narration.view(), expected);
 
     std::string text = "# Section\n[Narration]\n";
     for (char c = 'a'; c < 'f'; ++c) text += repeat(c, 250) + "\n";
@@ -98,15 +84,13 @@ TEST(Loader, NarrationBlocks) {
     EXPECT_EQ(capped[0].narration.view().size(), 999u);
     EXPECT_EQ(capped[0].narration.view().substr(753), repeat('d', 246));
     EXPECT_EQ(capped[0].is_ending, 1);
-
-    // The remainder of a long line is a line of its own, even for markers.
+    // The rest of a long line is a line of its own, even for markers.
     EXPECT_EQ(load_text("# Section\n" + repeat('-', 255) + "# Section\n").count, 2);
 }
 
 TEST(Loader, DialogueBlocks) {
-    const auto story = load_text(
-        "# Section\n[Dialogue]\n- Vous : Bonjour\n- silence\n- Marie: Salut\n-:abc\n- A:\n- " + repeat('N', 60) +
-        " : x\n\n");
+    const auto story = load_text("# Section\n[Dialogue]\n- Vous : Bonjour\n- silence\n- Marie: Salut\n-:abc\n- A:\n- " +
+                                 repeat('N', 60) + " : x\n\n");
     const Section& s = story[0];
     ASSERT_EQ(s.dialogue_count, 5);
     const std::pair<std::string, std::string> expected[] = {
@@ -117,7 +101,6 @@ TEST(Loader, DialogueBlocks) {
     }
     EXPECT_EQ(load_text("# Section\r\n[Dialogue]\r\n- Vous : Oui\r\n\r\n")[0].dialogues[0].text.view(), "Oui\n");
     EXPECT_EQ(load_text("# Section\n[Dialogue]\n- A : un\rdeux\n\n")[0].dialogues[0].text.view(), "un\rdeux\n");
-
     const auto again = load_text("# Section\n[Dialogue]\n- A : 1\n- B : 2\n\n[Dialogue]\n- C : 3\n\n");
     EXPECT_EQ(again[0].dialogue_count, 1);
     EXPECT_EQ(again[0].dialogues[0].character.view(), "C ");
@@ -127,22 +110,20 @@ TEST(Loader, TheLineEndingABlockIsConsumedUnlessTheBlockIsFull) {
     const auto item = load_text("# Section\n[Dialogue]\n- A : x\n\"clé\"\n\"lampe\"\n");
     ASSERT_EQ(item[0].item_count, 1);
     EXPECT_EQ(item[0].items[0].name.view(), "lampe");
-
     const auto choix = load_text("# Section\n[Dialogue]\n[Choix]\nA -> Section : 1\n");
     EXPECT_EQ(choix[0].dialogue_count + choix[0].choice_count, 0);
-
-    const auto header = load_text("# Section 0\n[Choix]\nA -> Section : 1\n# Section 1\n[Narration]\nsuite\n[/Narration]\n[Fin]\n");
+    const auto header = load_text("# Section\n[Choix]\nA -> Section : 1\n# Section\n[Narration]\nx\n[/Narration]\n[Fin]\n");
     ASSERT_EQ(header.count, 1);
-    EXPECT_EQ(header[0].narration.view(), "suite ");
+    EXPECT_EQ(header[0].narration.view(), "x ");
     EXPECT_EQ(header[0].is_ending, 1);
 
     std::string full = "# Section\n[Dialogue]\n";
     for (int i = 0; i < 6; ++i) full += "- P" + std::to_string(i) + " : t\n";
     full += "[Choix]\n";
     for (int i = 0; i < 7; ++i) full += "O -> Section : " + std::to_string(i) + "\n";
-    const auto capped = load_text(full + "\"clé\"\n");
     // A full block ends without reading on: "- P5" reaches the main loop and
     // is ignored, "[Choix]" opens the next block, the item line is seen.
+    const auto capped = load_text(full + "\"clé\"\n");
     EXPECT_EQ(capped[0].dialogue_count, 5);
     EXPECT_EQ(capped[0].choice_count, 5);
     EXPECT_EQ(capped[0].choices[4].next_section_id, 4);
@@ -161,62 +142,45 @@ TEST(Loader, ChoiceBlocks) {
     // The second block's targets do not parse: each keeps the first block's.
     const int targets[] = {3, 0, -1, 7, 4};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(s.choices[i].next_section_id, targets[i]) << i;
-    EXPECT_EQ(load_text("# Section\n[Choix]\nOuvrir la porte -> Section : 3\n\n")[0].choices[0].text.view(),
-              "Ouvrir la porte ");
 
     const auto consequences = load_text(
         "# Section\n[Choix]\nPrendre la clé ID_Conséquence : 1 -> Section : 4\n"
         "Jeter -> Section : 2 ID_Conséquence : 2\nRien ID_Conséquence : x -> Section : 1\n\n");
     const Section& c = consequences[0];
     EXPECT_EQ(c.choices[0].consequence_id, 1);
-    EXPECT_EQ(c.choices[0].next_section_id, 4);
     EXPECT_EQ(c.choices[0].text.view(), "Prendre la clé ID_Conséquence : 1 ");
     EXPECT_EQ(c.choices[1].consequence_id + c.choices[2].consequence_id + c.choices[0].points, 0);
     EXPECT_TRUE(c.choices[0].item_add.empty());
 }
 
 TEST(Loader, ItemLines) {
-    std::string text = "# Section\n\"clé\"\n<clé>\n\"\n<>\n\"ouvert\n\"" + repeat('k', 60) + "\"\n\"clé\"\rx\"\n";
+    std::string text = "# Section\n\"clé\"\n<clé>\n\"\n<>\n\"ouvert\n<corde\n\"" + repeat('k', 60) + "\"\n\"clé\"\rx\"\n";
     text += "[Narration]\nx\n[/Narration]\n";
     for (int i = 0; i < 6; ++i) text += "\"i" + std::to_string(i) + "\"\n";
     const auto story = load_text(text + "# Section\n\"autre\"\n\"x\0y\"\n"s);
-    const Section& s = story[0];
-    ASSERT_EQ(s.item_count, 10);
     const std::pair<int, std::string> expected[] = {{item_gain, "clé"}, {item_lose, "clé"}, {item_gain, ""},
                                                     {item_lose, ""}, {item_gain, repeat('k', 48)}, {item_gain, "clé"},
                                                     {item_gain, "i0"}, {item_gain, "i1"}, {item_gain, "i2"},
                                                     {item_gain, "i3"}};
+    ASSERT_EQ(story[0].item_count, 10);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(s.items[i].type, expected[i].first) << i;
-        EXPECT_EQ(s.items[i].name.view(), expected[i].second) << i;
+        EXPECT_EQ(story[0].items[i].type, expected[i].first) << i;
+        EXPECT_EQ(story[0].items[i].name.view(), expected[i].second) << i;
     }
     EXPECT_EQ(story[1].item_count, 1);
 }
 
-TEST(Loader, CrLfFileLoadsLikeItsLfCopyAcrossBufferBoundaries) {
-    // Varied line lengths put CR LF pairs and long lines across the reader's
-    // internal blocks at many offsets.
-    std::string lf;
-    for (int i = 0; i < 100; ++i) {
-        lf += "# Section\n[Narration]\n";
-        for (int j = 0; j < 4; ++j) lf += repeat(static_cast<char>('a' + j), static_cast<std::size_t>((i * 37 + j * 101) % 300)) + "\n";
-        lf += "[/Narration]\n\"objet\"\n[Dialogue]\n- A : " + repeat('q', static_cast<std::size_t>(i % 7)) +
-              "\n\n[Choix]\nSuite -> Section : " + std::to_string(i + 1) + "\n\n";
-        for (int j = 0; j < 3; ++j) lf += repeat(' ', static_cast<std::size_t>((i * 53 + j) % 400)) + "\n";
-    }
+TEST(Loader, CrLfReadsAsLfEvenAcrossTheReadersBlocks) {
+    std::string lf = "# Section\n\"objet\"\n[Dialogue]\n- A : b\n\n[Choix]\nSuite -> Section : 1\n\n# Section\n";
     std::string crlf;
     for (char c : lf) crlf += c == '\n' ? "\r\n"s : std::string(1, c);
     const auto a = load_text(lf);
     const auto b = load_text(crlf);
-    ASSERT_EQ(a.count, 100);
-    ASSERT_EQ(b.count, 100);
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(a[i].narration, b[i].narration) << i;
-        ASSERT_EQ(b[i].dialogues[0].text.view(), repeat('q', static_cast<std::size_t>(i % 7)) + "\n") << i;
-        ASSERT_EQ(b[i].items[0].name.view(), "objet") << i;
-        ASSERT_EQ(b[i].choices[0].text.view(), "Suite ") << i;
-        ASSERT_EQ(b[i].choices[0].next_section_id, i + 1) << i;
-    }
+    EXPECT_EQ(b.count, 2);
+    EXPECT_TRUE(*a.sections == *b.sections);
+    // A pair split by the end of the first 64 KiB block.
+    const auto split = load_text("# Section\n" + repeat(' ', 65506) + "\n[Dialogue]\n- A : b\r\n\n");
+    EXPECT_EQ(split[0].dialogues[0].text.view(), "b\n");
 }
 
 TEST(SectionLookup, FindsLoadedIdsOnly) {

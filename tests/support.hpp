@@ -1,84 +1,92 @@
-// Helpers shared by the tests: scratch folders, story files, and a console
-// whose output is captured, whose input is scripted and whose pauses are
+// Test helpers: a scratch folder, stories loaded from text, and a console
+// whose output is captured, whose keys are scripted and whose pauses are
 // recorded instead of waited.
 #pragma once
 
-#include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "console.hpp"
 #include "story.hpp"
 
-// A fresh folder under the system's temporary folder, removed with its
-// content at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-    // Writes `content` byte for byte to `name` inside the folder; returns its path.
-    std::string write(std::string_view name, std::string_view content) const;
-
-private:
-    std::filesystem::path path_;
+// A fresh folder, removed with its content at the end of the test.
+struct TempDir {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("orlimar-test-" + std::to_string(std::random_device{}()));
+    TempDir() { std::filesystem::create_directories(path); }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    // Writes `content` byte for byte to `name` in the folder; returns its path.
+    std::string write(const std::string& name, std::string_view content) const {
+        std::ofstream(path / name, std::ios::binary) << content;
+        return (path / name).string();
+    }
 };
 
-std::string read_file(const std::filesystem::path& path);
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ostringstream content;
+    content << std::ifstream(path, std::ios::binary).rdbuf();
+    return content.str();
+}
 
-// What the platform's text mode writes for a line feed. The save file is a
-// text file: its bytes end its line with CR LF on Windows.
-#ifdef _WIN32
-inline const std::string text_line_end = "\r\n";
-#else
-inline const std::string text_line_end = "\n";
-#endif
-
-// A pacer that never waits: it records every pause asked of it, in
-// milliseconds, and moves its own clock forward instead.
-class RecordingPacer final : public Pacer {
-public:
+// Records every pause asked of it, in milliseconds, instead of waiting; its
+// clock wakes `oversleep` past each deadline, as a busy system does.
+struct RecordingPacer final : Pacer {
     Clock::time_point now() override { return now_; }
-    void sleep_until(Clock::time_point deadline) override;
-
+    void sleep_until(Clock::time_point deadline) override {
+        pauses_ms.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now_).count());
+        now_ = std::max(now_, deadline) + oversleep;
+    }
     std::vector<long long> pauses_ms;
-
-private:
+    std::chrono::milliseconds oversleep{0};
     Clock::time_point now_{};
 };
 
-// Captures everything printed, serves `input` as the player's keys, records
-// pauses; restores the real console when it goes out of scope.
+// The console for as long as it lives: `input` as the keys, the output kept,
+// with the whole output as it stood at each flush.
 class FakeConsole {
 public:
-    explicit FakeConsole(std::string input = {});
-
-    [[nodiscard]] std::string output() const { return out_.str(); }
-    void clear_output() { out_.str({}); }
+    explicit FakeConsole(std::string input = {}) : in_(std::move(input)) { buffer_.flushes = &flushes; }
+    [[nodiscard]] std::string output() const { return buffer_.str(); }
     RecordingPacer pacer;
+    std::vector<std::string> flushes;
 
 private:
+    struct FlushRecorder : std::stringbuf {
+        std::vector<std::string>* flushes = nullptr;
+        int sync() override {
+            flushes->push_back(str());
+            return 0;
+        }
+    };
     std::istringstream in_;
-    std::ostringstream out_;
-    ConsoleOverride override_;
+    FlushRecorder buffer_;
+    std::ostream out_{&buffer_};
+    ConsoleOverride override_{Console{&in_, &out_, &pacer}};
 };
 
-// A section table on the heap (it is large) with its loaded count.
+// A loaded story: the table on the heap (it is large), its count and what
+// the loader printed.
 struct LoadedStory {
     std::unique_ptr<SectionTable> sections = std::make_unique<SectionTable>();
     int count = 0;
-    std::string output;  // what the loader printed
-
+    std::string output;
     const Section& operator[](int i) const { return (*sections)[static_cast<std::size_t>(i)]; }
 };
 
-// Loads `content` as a story.
-LoadedStory load_text(std::string_view content, LoadListener* listener = nullptr);
+inline LoadedStory load_text(std::string_view content, LoadListener* listener = nullptr) {
+    std::istringstream in{std::string(content), std::ios::binary};
+    LoadedStory story;
+    FakeConsole console;
+    story.count = load_story(in, "story.txt", *story.sections, listener);
+    story.output = console.output();
+    return story;
+}

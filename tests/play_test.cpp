@@ -1,0 +1,140 @@
+// What the golden transcripts cannot see: pauses, flushes, limits and the
+// cases a story file cannot reach.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <tuple>
+
+#include "game_engine.hpp"
+#include "support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Pauses = std::vector<long long>;
+
+TEST(Typewriter, PausesBeforeEveryByteAndFlushesAfterIt) {
+    FakeConsole console;
+    typewriter_effect("é!", 50);  // é is two bytes
+    EXPECT_EQ(console.pacer.pauses_ms, (Pauses{50, 50, 50}));
+    console.flushes.resize(3);
+    EXPECT_EQ(console.flushes, (std::vector<std::string>{"\xC3", "é", "é!"}));
+    typewriter_effect("", 50);
+    typewriter_effect("abc", 0);
+    typewriter_effect("d", -5);
+    EXPECT_EQ(console.output(), "é!\n\nabc\nd\n");
+    EXPECT_EQ(console.pacer.pauses_ms.size(), 3u);
+}
+
+TEST(Typewriter, DeadlinesDoNotDriftWhenSleepsRunLate) {
+    FakeConsole console;
+    console.pacer.oversleep = std::chrono::milliseconds(3);
+    typewriter_effect(std::string(999, 'x'), 20);
+    // Byte k is due at start + k × 20 ms: waking late shortens the next pause.
+    const Pauses& pauses = console.pacer.pauses_ms;
+    EXPECT_EQ(pauses.front(), 20);
+    EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 17), 998);
+}
+
+TEST(ConsoleReaders, PromptIsOnScreenBeforeWaiting) {
+    FakeConsole console("2\n o\n");
+    console_out() << "Votre choix : ";
+    EXPECT_EQ(read_number().value, 2);
+    console_out() << "(o/n) : ";
+    EXPECT_EQ(read_answer(), 'o');
+    EXPECT_EQ(console.flushes, (std::vector<std::string>{"Votre choix : ", "Votre choix : (o/n) : "}));
+}
+
+TEST(SectionPlayer, SpeakerColoursAndTypingSpeeds) {
+    const auto story = load_text(
+        "# Section\n[Narration]\nab\n[/Narration]\n[Dialogue]\n- Vous : S\n- Vous: S\n- Garde : H\n- \"Vous\": O\n"
+        "- Zoé : L\n\n[Fin]\n");
+    FakeConsole console("n\nO\n");
+    Inventory inv;
+    EXPECT_EQ(play_section(story[0], inv, 0, "x"), end_section_id);
+    const std::string green = "\033[32m", red = "\033[31m", reset = "\033[0m";
+    const std::string spoken = "ab \n\n" + green + "Vous " + reset + "\nS\n\n" + red + "Vous" + reset + "\nS\n\n" + red +
+                               "Garde " + reset + "\nH\n\n" + green + "\"Vous\"" + reset + "\nO\n\n" + green + "Zoé " +
+                               reset + "\nL\n\n";
+    EXPECT_EQ(console.output().substr(0, spoken.size()), spoken);
+    // Narration at 20 ms a byte, each spoken line (with its line end) at 50,
+    // the narration again at 50 on the ending screen.
+    Pauses expected(3, 20);
+    expected.insert(expected.end(), 2 * 5 + 3, 50);
+    EXPECT_EQ(console.pacer.pauses_ms, expected);
+    EXPECT_TRUE(ending(""));  // "O"; the game loop asks again and decides
+}
+
+TEST(ApplyConsequence, FollowsItsTable) {
+    Inventory inv;
+    FakeConsole console;
+    for (const auto& [id, add, remove] : {std::tuple{consequence_gain, "clé", ""}, {consequence_gain, "", ""},
+                                          {consequence_lose, "", "clé"}, {consequence_lose, "", "clé"}, {7, "a", "b"}}) {
+        apply_consequence(id, inv, add, remove);
+    }
+    EXPECT_EQ(console.output(),
+              "Vous avez obtenu : clé\nVous avez utilisé : clé\n"
+              "REMOVE_ITEM: Objet 'clé' introuvable dans l'inventaire.\nErreur : clé n'est pas dans votre inventaire.\n");
+    EXPECT_EQ(inv.item_count, 0);
+}
+
+std::string shown(const Inventory& inv) {
+    FakeConsole console;
+    display_inventory(inv);
+    return console.output();
+}
+
+TEST(Inventory, DuplicatesTheLastItemTakingTheFreedSlotAndFullAtFifty) {
+    Inventory inv;
+    FakeConsole console;
+    for (const char* name : {"lampe", "clé", "corde", "clé"}) EXPECT_TRUE(add_item(inv, name));
+    EXPECT_TRUE(remove_item(inv, "lampe"));
+    EXPECT_EQ(shown(inv), "\n--- Inventaire ---\n- clé\n- clé\n- corde\n");
+    EXPECT_TRUE(remove_item(inv, "clé"));
+    EXPECT_EQ(shown(inv), "\n--- Inventaire ---\n- corde\n- clé\n");
+    EXPECT_FALSE(remove_item(inv, "Clé"));  // exact, case-sensitive
+    while (inv.item_count < max_inventory_items) ASSERT_TRUE(add_item(inv, "objet"));
+    EXPECT_FALSE(add_item(inv, "de trop"));
+    EXPECT_EQ(inv.item_count, 50);
+    EXPECT_EQ(console.output(), "REMOVE_ITEM: Objet 'Clé' introuvable dans l'inventaire.\nErreur : Inventaire plein !\n");
+    inv.points = 7;
+    init_inventory(inv);
+    EXPECT_EQ(inv.item_count + inv.points, 0);
+    EXPECT_EQ(shown(inv), "\n--- Inventaire ---\nVotre inventaire est vide.\n");
+}
+
+TEST(StoryMenu, TitleIsTheFileNameWithoutItsLastExtension) {
+    FakeConsole console;
+    for (const char* path : {"C:\\jeux\\conte.txt", "a\\b/c\\d.txt", "sans_extension", "./stories/.cache"}) {
+        display_story_title(path);
+    }
+    EXPECT_EQ(console.output(), "\n\n=== conte ===\n\n\n=== c\\d ===\n\n\n=== sans_extension ===\n\n\n===  ===\n");
+}
+
+TEST(StoryMenu, AtMostAHundredStoriesAndPathsCutTo255Bytes) {
+    TempDir dir;
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path);
+    fs::create_directory("stories");
+    for (int i = 0; i <= 100; ++i) dir.write("stories/h" + std::to_string(i) + ".txt", "");
+    StoryPath chosen;
+    {
+        FakeConsole console("101\n100\n");
+        EXPECT_TRUE(select_story(chosen));
+        EXPECT_EQ(console.output().find("\n101. "), std::string::npos);
+        EXPECT_NE(console.output().find("\n100. h"), std::string::npos);
+        EXPECT_NE(console.output().find("(1-100) : Choix invalide. Veuillez réessayer : "), std::string::npos);
+    }
+    fs::remove_all("stories");
+    fs::create_directory("stories");
+    const std::string long_name = std::string(250, 'n') + ".txt";
+    dir.write("stories/" + long_name, "");
+    FakeConsole console("1\n");
+    EXPECT_TRUE(select_story(chosen));
+    EXPECT_EQ(chosen.view(), ("./stories/" + long_name).substr(0, 255));
+    fs::current_path(previous);
+}
+
+}  // namespace
