@@ -19,12 +19,6 @@ namespace {
 constexpr auto error = Severity::error;
 constexpr auto warning = Severity::warning;
 
-std::string repeat(std::string_view text, int times) {
-    std::string result;
-    for (int i = 0; i < times; ++i) result += text;
-    return result;
-}
-
 struct Expected { Severity severity; int line; std::string_view fragment; };  // fragment: part of the message
 
 // The story's diagnostics are exactly these, in this order.
@@ -43,8 +37,7 @@ testing::AssertionResult diagnoses(std::string_view text, const std::vector<Expe
 }
 
 TEST(CheckDiagnostics, EachProblemOnItsLine) {
-    std::string too_many;  // the 101st header stands on line 101
-    for (int i = 0; i <= max_sections; ++i) too_many += "# Section " + std::to_string(i) + "\n";
+    const std::string too_many = repeat("# Section\n", 101);  // the 101st header stands on line 101
     std::string full_inventory;  // fifty pebbles, so the key is never added
     for (int id = 0; id < 5; ++id) {
         full_inventory += "# Section " + std::to_string(id) + "\n" + repeat("\"caillou\"\n", 10) +
@@ -140,13 +133,11 @@ TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {
         "# Section 0\n\"caillou\"\n[Choix]\nA -> Section : 0\nB -> Section : -1\n\n# Section 1\n<clé>\n[Fin]\n");
     EXPECT_FALSE(find_missing_items(*loaded.sections, loaded.count, 3).complete);
     const MissingItemSearch full = find_missing_items(*loaded.sections, loaded.count);
-    EXPECT_TRUE(full.complete);
-    EXPECT_TRUE(full.missing.empty());
+    EXPECT_TRUE(full.complete && full.missing.empty());
     // It stops short of the bound once every loss is found.
     const auto lossy = load_text("# Section 0\n\"caillou\"\n<clé>\n[Choix]\nA -> Section : 0\nB -> Section : -1\n\n");
     const MissingItemSearch found = find_missing_items(*lossy.sections, lossy.count, 1);
-    EXPECT_TRUE(found.complete);
-    ASSERT_EQ(found.missing.size(), 1u);
+    ASSERT_TRUE(found.complete && found.missing.size() == 1);
     const MissingItem& m = found.missing[0];
     EXPECT_EQ(std::tie(m.section, m.item_index, m.path), std::tuple(0, 1, std::vector<int>{0}));
 }

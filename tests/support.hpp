@@ -31,6 +31,12 @@ struct TempDir {
     }
 };
 
+inline std::string repeat(std::string_view text, std::size_t times) {
+    std::string result;
+    while (times-- > 0) result += text;
+    return result;
+}
+
 inline std::string read_file(const std::filesystem::path& path) {
     std::ostringstream content;
     content << std::ifstream(path, std::ios::binary).rdbuf();
