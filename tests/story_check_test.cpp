@@ -92,7 +92,8 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
         {fin + repeat("\"objet\"\n", 11), {{warning, 13, "ligne d'objet au-delà de la 10e"}}},
         {fin + "[Narration]\n" + repeat(std::string(200, 'a') + "\n", 5) + "[/Narration]\n",
          {{warning, 3, "narration coupée à 999 octets"}}},
-        {fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n", {{warning, 4, "nom du personnage coupé à 49 octets"}}},
+        {fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n",
+         {{warning, 4, "nom du personnage coupé à 49 octets"}, {warning, 4, "s'affiche en vert"}}},
         {fin + "\"" + std::string(49, 'o') + "\"\n", {{warning, 3, "nom d'objet coupé à 48 octets"}}},
         // Lines are physical: one warning for a line read in three pieces, and
         // neither CR LF nor a line end read on its own shifts what follows.
@@ -103,10 +104,10 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
          {{warning, 3, "ligne trop longue"}, {warning, 8, "porte [Fin] mais a des choix"}}},
         {"\xEF\xBB\xBF# Section 0\n\n\"clé\"\n[Fin]\n# Section 1\n",
          {{warning, 1, "marque d'ordre des octets"}, {warning, 3, "contenu avant le premier en-tête"},
-          {warning, 5, "la section 0 n'a ni choix ni [Fin]"}}},
+          {warning, 5, "en-tête numéroté 1"}, {warning, 5, "la section 0 n'a ni choix ni [Fin]"}}},
         {"# Section 0\n  [Fin]\n[Fin]\n\t\"clé\"\n",
          {{warning, 2, "ligne indentée ignorée : « [Fin] »"}, {warning, 4, "« \"clé\" »"}}},
-        {fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 3, "sans « [/Narration] »"}}},
+        {fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 5, "de la ligne 3 n'est pas fermé"}}},
         {"# Section 0\n[Choix]\nJeter -> Section : -1 ID_Conséquence : 2\n\n",
          {{warning, 3, "« ID_Conséquence : » après « -> »"}}},
         {fin + "[Dialogue]\n- Vous : oui\n- Vous: non\n\n", {{warning, 5, "« Vous: » sans espace"}}},
