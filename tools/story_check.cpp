@@ -384,10 +384,10 @@ Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& b
     for (const LoadNotice& marker : block.markers) {
         if (classify_line(marker.bytes) == LineKind::section_header) headers.push_back(&marker);
     }
-    std::string message = "marqueur lu comme du texte : le bloc [Narration] de la ligne " +
-                          std::to_string(block.opening_line) + " n'est pas fermé avant cette ligne, il la prend " +
-                          (to_end_of_file ? "avec toute la suite du fichier" : "avec la suite jusqu'au prochain « [/Narration] »") +
-                          " dans sa narration";
+    std::string message = "marqueur lu comme du texte : le bloc [Narration] ouvert ligne " +
+                          std::to_string(block.opening_line) + " n'est pas fermé avant cette ligne, qui entre dans sa " +
+                          "narration avec " +
+                          (to_end_of_file ? "toute la suite du fichier" : "la suite jusqu'au prochain « [/Narration] »");
     if (headers.size() == 1) {
         message += ", dont l'en-tête " + listed_headers(headers) +
                    " : cette section ne s'ouvre pas et les suivantes ont un numéro de moins";
@@ -402,15 +402,15 @@ Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& b
 
 // --- Speakers in the player's colour ----------------------------------------------
 
-// A name that the game shows in red: a capital letter before V, without an
-// accent, when that is all it takes; else a title in front.
-std::string red_spelling(std::string_view name) {
-    if (!name.empty() && name.front() >= 'a' && name.front() <= 'z') {
-        std::string capital(name);
+// How to keep a speaker red: a capital letter before V when that is all it
+// takes, else a title in front of the name.
+std::string red_spelling_advice(std::string_view name) {
+    std::string capital(name);
+    if (!capital.empty() && capital.front() >= 'a' && capital.front() <= 'z') {
         capital.front() = static_cast<char>(capital.front() - 'a' + 'A');
-        if (!is_player_name(capital)) return capital;
     }
-    return "Dame " + std::string(name);
+    if (!is_player_name(capital)) return "par exemple " + quote(capital);
+    return "par exemple avec un titre devant : " + quote("Dame " + capital);
 }
 
 Diagnostic describe_green_speaker(const NoticeCollector::GreenSpeaker& speaker) {
@@ -420,8 +420,8 @@ Diagnostic describe_green_speaker(const NoticeCollector::GreenSpeaker& speaker) 
                                         " s'affiche en vert, comme celui du joueur : le jeu met en vert tout nom "
                                         "classé après « Vous » octet par octet (initiale minuscule ou accentuée, "
                                         "noms en W, X, Y, Z…) ; pour qu'il s'affiche en rouge, commencez-le par une "
-                                        "majuscule sans accent avant V, par exemple " +
-                                        quote(red_spelling(name)));
+                                        "majuscule sans accent avant V, " +
+                                        red_spelling_advice(name));
 }
 
 // Messages for the loader's notices. Everything before the first header is
@@ -840,12 +840,19 @@ void check_items(const SectionTable& sections, int section_count, const StoryLin
 // ===========================================================================
 // Path analysis
 
-std::vector<bool> reachable_sections(const SectionTable& sections, int section_count) {
+namespace {
+
+// Which of the loaded sections some path from one of `starts` reaches.
+std::vector<bool> reached_from(const SectionTable& sections, int section_count, const std::vector<int>& starts) {
     const int count = std::clamp(section_count, 0, max_sections);
     std::vector<bool> reached(static_cast<std::size_t>(count), false);
-    if (count == 0) return reached;
-    std::vector<int> pending{0};
-    reached[0] = true;
+    std::vector<int> pending;
+    for (const int start : starts) {
+        if (is_loaded(start, count) && !reached[static_cast<std::size_t>(start)]) {
+            reached[static_cast<std::size_t>(start)] = true;
+            pending.push_back(start);
+        }
+    }
     while (!pending.empty()) {
         const Section& section = section_at(sections, pending.back());
         pending.pop_back();
@@ -858,6 +865,12 @@ std::vector<bool> reachable_sections(const SectionTable& sections, int section_c
         }
     }
     return reached;
+}
+
+}  // namespace
+
+std::vector<bool> reachable_sections(const SectionTable& sections, int section_count) {
+    return reached_from(sections, section_count, {0});
 }
 
 std::vector<bool> sections_that_can_end(const SectionTable& sections, int section_count) {
@@ -900,9 +913,17 @@ MissingItemSearch find_missing_items_on_resume(const SectionTable& sections, int
                                                const std::vector<int>& starts,
                                                const std::vector<MissingItem>& already_found,
                                                std::size_t state_limit) {
+    const int count = std::clamp(section_count, 0, max_sections);
+    // Lines out of the starts' reach are not looked for either: the search
+    // would go on until its bound for them.
     std::set<LoseLine> known;
     for (const MissingItem& item : already_found) known.emplace(item.section, item.item_index);
-    return ItemSearch(sections, std::clamp(section_count, 0, max_sections), state_limit, starts, std::move(known)).run();
+    const std::vector<bool> reached = reached_from(sections, count, starts);
+    for (int id = 0; id < count; ++id) {
+        if (reached[static_cast<std::size_t>(id)]) continue;
+        for (int i = 0; i < section_at(sections, id).item_count; ++i) known.emplace(id, i);
+    }
+    return ItemSearch(sections, count, state_limit, starts, std::move(known)).run();
 }
 
 std::string format_path(const std::vector<int>& path) {
