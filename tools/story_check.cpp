@@ -1023,7 +1023,8 @@ std::string_view severity_word(Severity severity) {
 }  // namespace
 
 void print_diagnostics(std::ostream& out, std::string_view file, const std::vector<Diagnostic>& diagnostics) {
-    std::array<std::size_t, 3> counts{};  // by severity
+    constexpr std::size_t severity_count = 3;
+    std::array<std::size_t, severity_count> counts{};
     for (const Diagnostic& diagnostic : diagnostics) {
         ++counts[static_cast<std::size_t>(diagnostic.severity)];
         out << file;
