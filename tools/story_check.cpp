@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -670,19 +671,21 @@ private:
         }
         if (found_.size() == lose_lines_) return true;  // nothing left to look for
         const Section& section = section_at(sections_, id);
+        std::string next = state_key(0, held);  // the same inventory in each target section
         for (int c = 0; c < section.choice_count; ++c) {
             const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
             if (!is_loaded(target, section_count_)) continue;  // the playthrough ends there
-            if (!visit(state_key(target, held), static_cast<int>(index))) return false;
+            next[0] = static_cast<char>(target);
+            if (!visit(next, static_cast<int>(index))) return false;
         }
         return true;
     }
 
     // Queues a state unless it was seen; false when the bound is reached.
-    bool visit(std::string key, int parent) {
+    bool visit(std::string_view key, int parent) {
         if (seen_.contains(key)) return true;
         if (states_.size() >= state_limit_) return false;
-        const auto it = seen_.insert(std::move(key)).first;
+        const auto it = seen_.emplace(key).first;
         states_.push_back({&*it, parent});
         return true;
     }
@@ -702,7 +705,12 @@ private:
     std::vector<int> starts_;
     std::set<LoseLine> known_;
     std::size_t lose_lines_ = 0;
-    std::unordered_set<std::string> seen_;  // node-based: keys stay put
+    // Looked up by view, so that a state already seen costs no copy.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::unordered_set<std::string, KeyHash, std::equal_to<>> seen_;  // node-based: keys stay put
     std::vector<State> states_;
     std::map<LoseLine, std::vector<int>> found_;  // line -> path
 };
