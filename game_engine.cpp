@@ -50,13 +50,6 @@ constexpr std::array<std::string_view, 6> game_over_rows = {
     "  ╚═════╝ ╚═╝  ╚═╝╚═╝     ╚═╝╚══════╝     ╚═════╝  ╚═════╝ ╚══════╝╚═╝     ",
 };
 
-// A name counts as the player's when it sorts after "Vous" byte by byte
-// (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
-// it is "Vous" in double quotes.
-bool is_player_name(std::string_view name) {
-    return name > player_name || name == quoted_player_name;
-}
-
 // Nobody listens unless a tool installs an observer.
 class NoObserver final : public PlayObserver {
 public:
@@ -225,6 +218,13 @@ void collect_items(const Section& section, Inventory& inventory) {
         }
         ++index;
     }
+}
+
+// A name counts as the player's when it sorts after "Vous" byte by byte
+// (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
+// it is "Vous" in double quotes.
+bool is_player_name(std::string_view name) {
+    return name > player_name || name == quoted_player_name;
 }
 
 void dialogues(std::span<const Dialogue> entries, int dialogue_count) {

@@ -70,6 +70,12 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
 int play_section(const Section& section, Inventory& inventory, int current_section_id,
                  std::string_view story_filename);
 
+// Whether a dialogue line's speaker is shown in the player's green rather
+// than in red. The test is on the bytes alone: "Vous " and "\"Vous\"" are
+// green, and so is any name that sorts after "Vous" (lower-case and accented
+// initials among them).
+bool is_player_name(std::string_view name);
+
 void narration(std::string_view narration);
 void collect_items(const Section& section, Inventory& inventory);
 void dialogues(std::span<const Dialogue> dialogues, int dialogue_count);
