@@ -5,7 +5,6 @@
 #include "console.hpp"
 #include "file_path.hpp"
 #include "game_engine.hpp"
-#include "notice_collector.hpp"
 
 namespace {
 
@@ -27,18 +26,7 @@ PlayableStory load_playable_story(const std::string& file) {
     story.file = file;
     story.file_name = utf8_from_path(path_from_utf8(file).filename());
     story.story_path = std::string(stories_prefix) + story.file_name;
-    NoticeCollector collector(*story.sections);
-    {
-        // The loader's messages are for players; report_unplayable() tells
-        // the author instead.
-        DiscardBuffer discard;
-        std::ostream quiet_out(&discard);
-        Console quiet = current_console();
-        quiet.out = &quiet_out;
-        const ConsoleOverride guard(quiet);
-        story.section_count = load_story(file, *story.sections, &collector);
-    }
-    story.lines = collector.lines;
+    story.section_count = load_story_lines(file, *story.sections, story.lines);
     return story;
 }
 

@@ -12,7 +12,6 @@
 
 #include "console.hpp"
 #include "inventor.hpp"
-#include "notice_collector.hpp"
 #include "text_excerpt.hpp"
 
 namespace {
@@ -28,6 +27,51 @@ Diagnostic warning_at(int line, std::string message) { return {Severity::warning
 bool is_loaded(int id, int section_count) { return id >= 0 && id < section_count; }
 
 const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
+
+// ===========================================================================
+// Listening to the loader
+
+// Keeps every notice, and where each stored thing was written. The target a
+// choice line ends up with is read from the table as soon as the line is
+// stored, since a later block of the same section may reuse the entry.
+class NoticeCollector final : public LoadListener {
+public:
+    explicit NoticeCollector(const SectionTable& sections) : sections_(sections) {}
+
+    void notice(const LoadNotice& notice) override {
+        const bool in_table = notice.section >= 0 && notice.section < max_sections;
+        const auto section = static_cast<std::size_t>(notice.section);
+        const auto index = static_cast<std::size_t>(notice.index);
+        switch (notice.kind) {
+            case LoadNoticeKind::section_opened:
+                if (in_table) lines.header[section] = notice.line;
+                return;
+            case LoadNoticeKind::ending_marked:
+                if (in_table && lines.ending[section] == 0) lines.ending[section] = notice.line;
+                return;
+            case LoadNoticeKind::choice_stored:
+                if (in_table && index < max_choices) {
+                    lines.choice[section][index] = notice.line;
+                    target_on_line[notice.line] = sections_[section].choices[index].next_section_id;
+                }
+                return;
+            case LoadNoticeKind::item_stored:
+                if (in_table && index < max_section_items) lines.item[section][index] = notice.line;
+                return;
+            case LoadNoticeKind::dialogue_stored:
+                return;
+            default:
+                problems.push_back(notice);
+        }
+    }
+
+    StoryLines lines;
+    std::vector<LoadNotice> problems;
+    std::map<int, int> target_on_line;  // line of a stored choice -> its target
+
+private:
+    const SectionTable& sections_;
+};
 
 // How a byte is named in a message to an author.
 std::string describe_byte(std::string_view bytes) {
@@ -543,6 +587,17 @@ CheckedStory check_story(std::istream& in, std::string_view name) {
     return check_loaded([&](SectionTable& sections, LoadListener* listener) {
         return load_story(in, name, sections, listener);
     });
+}
+
+int load_story_lines(const std::string& path, SectionTable& sections, StoryLines& lines) {
+    NoticeCollector collector(sections);
+    std::ostringstream messages_to_the_player;
+    Console quiet = current_console();
+    quiet.out = &messages_to_the_player;
+    const ConsoleOverride guard(quiet);
+    const int section_count = load_story(path, sections, &collector);
+    lines = collector.lines;
+    return section_count;
 }
 
 CheckedStory check_story_file(const std::string& path) {
