@@ -152,6 +152,13 @@ PlayObserverOverride::~PlayObserverOverride() { observer_in_use = saved_; }
 // ===========================================================================
 // Game loop
 
+void welcome_player(std::string_view selected_file) {
+    console_out() << "Bienvenue dans  !\n";  // two blanks, no name between them: the greeting as players know it
+    display_orlimar();
+    console_out() << "\n";
+    display_story_title(selected_file);
+}
+
 void start_game(const SectionTable& sections, int section_count, std::string_view story_filename) {
     std::ostream& out = console_out();
     const int loaded = std::clamp(section_count, 0, max_sections);

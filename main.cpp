@@ -53,11 +53,7 @@ int main() {
         return 1;
     }
 
-    out << "Bienvenue dans  !\n";  // two blanks, no name between them: the greeting as players know it
-    display_orlimar();
-    out << "\n";
-    display_story_title(selected_file);
-
+    welcome_player(selected_file);
     start_game(*sections, section_count, selected_file);
     return 0;
 }

@@ -556,14 +556,11 @@ bool is_story_name(std::string_view name) {
 }
 
 // Lists the stories of the folder, in the order the system gives the
-// entries, numbering them as they come. False when the folder cannot be read.
+// entries. False when the folder cannot be read.
 bool list_stories(std::vector<std::string>& stories) {
     std::error_code error;
     std::filesystem::directory_iterator entry(path_from_utf8(stories_folder), error);
-    if (error) {
-        console_out() << "Erreur : Impossible d'ouvrir le répertoire des histoires.\n";
-        return false;
-    }
+    if (error) return false;
     for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
         if (error) break;
         std::string name = utf8_from_path(entry->path().filename());
@@ -571,7 +568,6 @@ bool list_stories(std::vector<std::string>& stories) {
         if (stories.size() == static_cast<std::size_t>(max_listed_stories)) break;
         if (name.size() > story_path_capacity - 1) name.resize(story_path_capacity - 1);
         stories.push_back(std::move(name));
-        console_out() << stories.size() << ". " << stories.back() << '\n';
     }
     return true;
 }
@@ -579,18 +575,26 @@ bool list_stories(std::vector<std::string>& stories) {
 }  // namespace
 
 bool select_story(StoryPath& selected_file) {
+    std::vector<std::string> stories;
+    if (!list_stories(stories)) {
+        display_select_story();
+        console_out() << "\n" << "Erreur : Impossible d'ouvrir le répertoire des histoires.\n";
+        return false;
+    }
+    return select_story(stories, selected_file);
+}
+
+bool select_story(std::span<const std::string> stories, StoryPath& selected_file) {
     std::ostream& out = console_out();
     display_select_story();
     out << "\n";
-
-    std::vector<std::string> stories;
-    if (!list_stories(stories)) return false;
-    if (stories.empty()) {
+    int count = 0;
+    for (const std::string& name : stories) out << ++count << ". " << name << '\n';
+    if (count == 0) {
         out << "Aucune histoire disponible.\n";
         return false;
     }
 
-    const int count = static_cast<int>(stories.size());
     out << "Choisissez une histoire (1-" << count << ") : ";
     for (;;) {
         const NumberAnswer answer = read_number();

@@ -61,6 +61,10 @@ private:
 
 // --- Game loop ---------------------------------------------------------------
 
+// Greets the player once the story has loaded: the welcome line, the title
+// banner and the story's title.
+void welcome_player(std::string_view selected_file);
+
 // Plays the story until the player declines to play again.
 void start_game(const SectionTable& sections, int section_count, std::string_view story_filename);
 

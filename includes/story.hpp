@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -186,6 +187,11 @@ int load_story(std::string_view filename, SectionTable& sections, LoadListener* 
 // Runs the story menu over "./stories". Returns true with the story path in
 // `selected_file`, or false when no story can be chosen.
 bool select_story(StoryPath& selected_file);
+
+// Runs the story menu over the file names `stories`, numbered in the order
+// given; the chosen one's story path is "./stories/<name>". The folder's menu
+// above lists the folder and calls this one.
+bool select_story(std::span<const std::string> stories, StoryPath& selected_file);
 
 // Prints the title line of a story path: the file name without its extension.
 void display_story_title(std::string_view selected_file);

@@ -994,6 +994,17 @@ CheckedStory check_story(std::istream& in, std::string_view name) {
     });
 }
 
+int load_story_lines(const std::string& path, SectionTable& sections, StoryLines& lines) {
+    NoticeCollector collector(sections);
+    std::ostringstream messages_to_the_player;
+    Console quiet = current_console();
+    quiet.out = &messages_to_the_player;
+    const ConsoleOverride guard(quiet);
+    const int section_count = load_story(path, sections, &collector);
+    lines = collector.lines;
+    return section_count;
+}
+
 CheckedStory check_story_file(const std::string& path) {
     return check_loaded([&](SectionTable& sections, LoadListener* listener) {
         return load_story(path, sections, listener);

@@ -42,6 +42,12 @@ struct CheckedStory {
 CheckedStory check_story(std::istream& in, std::string_view name);
 CheckedStory check_story_file(const std::string& path);
 
+// Loads a story file the way the game does, quietly, and notes where its
+// sections, choices and items stand, without checking anything. Returns the
+// number of sections, 0 when the game would refuse the file.
+struct StoryLines;
+int load_story_lines(const std::string& path, SectionTable& sections, StoryLines& lines);
+
 // Where the loaded things stand in the file (1-based lines, 0 when unknown).
 struct StoryLines {
     std::array<int, max_sections> header{};
