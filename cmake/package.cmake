@@ -23,11 +23,7 @@ endif()
 install(TARGETS orlimar orlimar_check RUNTIME DESTINATION .)
 # Only the stories: save files left beside them by a local game stay out.
 install(DIRECTORY stories/ DESTINATION stories FILES_MATCHING PATTERN "*.txt")
-foreach(guide IN ITEMS guide-joueur.md guide-auteur.md)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/${guide})
-    install(FILES docs/${guide} DESTINATION docs)
-  endif()
-endforeach()
+install(FILES docs/guide-joueur.md docs/guide-auteur.md DESTINATION docs)
 
 string(TOLOWER "${CMAKE_SYSTEM_NAME}" orlimar_package_os)
 string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" orlimar_package_cpu)
