@@ -40,7 +40,10 @@ constexpr std::array fatal_signals = {SIGINT, SIGTERM, SIGHUP};
 // Written before the handlers are installed, only read by them afterwards.
 struct termios found_settings;
 struct termios typing_settings;
-volatile sig_atomic_t typing = 0;
+
+// Shared with the handlers.
+volatile sig_atomic_t typing = 0;          // a text is being typed
+volatile sig_atomic_t typing_applied = 0;  // the terminal has the typing settings
 volatile sig_atomic_t continues = 0;
 
 bool opened = false;
@@ -53,18 +56,36 @@ struct SavedAction {
 };
 std::array<SavedAction, fatal_signals.size() + 2> saved_actions{};
 
-void put_back_found_settings() { tcsetattr(input_fd, TCSANOW, &found_settings); }
+// Only what the game changed is put back: a game stopped with Ctrl-Z has
+// given the terminal back already, and must not overwrite the settings of
+// the shell that holds the terminal meanwhile.
+void put_back_found_settings() {
+    if (typing_applied == 0) return;
+    tcsetattr(input_fd, TCSANOW, &found_settings);
+    typing_applied = 0;
+}
 
-void install(int signal, void (*handler)(int), int flags) {
+// From a handler: a game continued in the background is stopped again by
+// SIGTTOU inside tcsetattr, and counts as changing the terminal only once
+// the settings are on it.
+void apply_typing_settings() {
+    tcsetattr(input_fd, TCSANOW, &typing_settings);
+    typing_applied = 1;
+}
+
+void install(int signal, void (*handler)(int), int flags, int blocked = 0) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
+    if (blocked != 0) sigaddset(&action.sa_mask, blocked);
     sigaction(signal, &action, nullptr);
 }
 
 // The handler is reset to the default on entry and the signal is not
-// blocked, so raising it again ends the process as it would have.
+// blocked, so raising it again ends the process as it would have. SIGTTOU
+// is blocked meanwhile, so that a game in the background is not stopped by
+// writing to its terminal instead of ending.
 void on_fatal_signal(int signal) {
     put_back_found_settings();
     [[maybe_unused]] const ssize_t written = write(output_fd, colour_reset.data(), colour_reset.size());
@@ -78,31 +99,33 @@ void on_stop(int) {
     put_back_found_settings();
     raise(SIGTSTP);
     // Continued, or never stopped (an orphaned process group ignores SIGTSTP).
-    if (typing != 0) tcsetattr(input_fd, TCSANOW, &typing_settings);
+    if (typing != 0) apply_typing_settings();
     install(SIGTSTP, on_stop, SA_RESTART | SA_RESETHAND | SA_NODEFER);
     errno = saved_errno;
 }
 
 void on_continue(int) {
     const int saved_errno = errno;
-    if (typing != 0) tcsetattr(input_fd, TCSANOW, &typing_settings);
+    if (typing != 0) apply_typing_settings();
     continues = continues + 1;
     errno = saved_errno;
 }
 
 // Installs `handler` unless the signal was ignored when the game started
 // (as for a game started with nohup), and remembers what to put back.
-void take_over(std::size_t slot, int signal, void (*handler)(int), int flags) {
+void take_over(std::size_t slot, int signal, void (*handler)(int), int flags, int blocked = 0) {
     SavedAction& saved = saved_actions[slot];
     saved.signal = signal;
     sigaction(signal, nullptr, &saved.action);
     saved.replaced = saved.action.sa_handler != SIG_IGN;
-    if (saved.replaced) install(signal, handler, flags);
+    if (saved.replaced) install(signal, handler, flags, blocked);
 }
 
 void install_handlers() {
     std::size_t slot = 0;
-    for (const int signal : fatal_signals) take_over(slot++, signal, on_fatal_signal, SA_RESTART | SA_RESETHAND | SA_NODEFER);
+    for (const int signal : fatal_signals) {
+        take_over(slot++, signal, on_fatal_signal, SA_RESTART | SA_RESETHAND | SA_NODEFER, SIGTTOU);
+    }
     take_over(slot++, SIGTSTP, on_stop, SA_RESTART | SA_RESETHAND | SA_NODEFER);
     take_over(slot++, SIGCONT, on_continue, SA_RESTART);
 }
@@ -208,12 +231,15 @@ void begin_typing() {
     answer_buffer.take_in_finished_lines();
     input_gone = false;
     typing = 1;  // set first: a stop from here on puts the typing settings back on continuing
+    typing_applied = 1;  // and a fatal signal from here on the found ones
     tcsetattr(input_fd, TCSANOW, &typing_settings);
 }
 
 void end_typing() {
     typing = 0;  // cleared first: a stop from here on leaves the found settings on continuing
+    typing_applied = 1;  // whatever a stop did meanwhile, the found settings go back now
     tcsetattr(input_fd, TCSAFLUSH, &found_settings);  // TCSAFLUSH: the keys typed meanwhile go
+    typing_applied = 0;
 }
 
 Wake wait_for_enter(Clock::time_point deadline) {
