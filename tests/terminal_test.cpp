@@ -23,7 +23,6 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "support.hpp"
 
@@ -112,9 +111,7 @@ protected:
     void SetUp() override {
         fs::create_directory(dir.path() / "stories");
         dir.write("stories/mer.txt", story);
-        winsize size{};
-        size.ws_row = 40;
-        size.ws_col = 100;
+        winsize size{.ws_row = 40, .ws_col = 100, .ws_xpixel = 0, .ws_ypixel = 0};
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
         ASSERT_EQ(tcgetattr(slave, &found), 0);
@@ -166,32 +163,23 @@ protected:
         }
     }
 
-    // Reads until `text` shows after position `from`; true when it did.
-    bool wait_for(std::string_view text, std::size_t from = 0) {
-        const auto until = Clock::now() + patience;
-        while (screen.find(text, from) == std::string::npos) {
+    // Reads what the program shows until `done`; false if it never is.
+    template <typename Condition>
+    bool read_until(Condition done) {
+        for (const auto until = Clock::now() + patience; !done(); read_for(10ms)) {
             if (Clock::now() > until) return false;
-            read_for(20ms);
         }
         return true;
     }
 
-    template <typename Condition>
-    static bool eventually(Condition condition) {
-        const auto until = Clock::now() + patience;
-        while (!condition()) {
-            if (Clock::now() > until) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
+    bool wait_for(std::string_view text, std::size_t from = 0) {
+        return read_until([&] { return screen.find(text, from) != std::string::npos; });
     }
 
     // Waits for the job to end and returns its wait status.
     int finish() {
         int status = -1;
-        const auto until = Clock::now() + patience;
-        while (waitpid(job, &status, WNOHANG) == 0 && Clock::now() < until) read_for(20ms);
-        if (Clock::now() >= until) return -1;
+        if (!read_until([&] { return waitpid(job, &status, WNOHANG) != 0; })) return -1;
         job = -1;
         read_for(50ms);
         return status;
@@ -203,7 +191,7 @@ protected:
         ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
         type("1\r");
         ASSERT_TRUE(wait_for("Nouvelle partie commencée.\nvague vague"));
-        ASSERT_TRUE(eventually([this] { return typing_settings_on(); }));
+        ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
     }
 };
 
@@ -265,14 +253,14 @@ TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
     start_typing();
     const pid_t game = program();
     type("\x1a");  // Ctrl-Z
-    ASSERT_TRUE(eventually([&] { return run_state(game) == 'T'; }));
+    ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
     EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
 
     // Stopped long enough for 150 bytes to fall due.
     read_for(3s);
     const std::size_t shown_before_continuing = screen.size();
     kill(game, SIGCONT);
-    ASSERT_TRUE(eventually([this] { return typing_settings_on(); }));
+    ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
     read_for(500ms);
     EXPECT_LT(screen.size() - shown_before_continuing, 100u) << "the overdue text came at once";
 
