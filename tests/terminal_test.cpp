@@ -79,12 +79,18 @@ char run_state(pid_t pid) {
     ioctl(terminal, TIOCSCTTY, 0);
     for (int fd = 0; fd <= 2; ++fd) dup2(terminal, fd);
     if (terminal > 2) close(terminal);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);  // nothing the test runner blocks
     const pid_t program = fork();
     if (program == 0) {
         setpgid(0, 0);
         signal(SIGTTOU, SIG_IGN);  // a background group may not take the terminal otherwise
         tcsetpgrp(0, getpid());
-        signal(SIGTTOU, SIG_DFL);
+        // As a shell starts a foreground job: whatever the test runner
+        // ignores (one started in the background ignores SIGINT), the game
+        // starts with the default dispositions.
+        for (const int number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU}) signal(number, SIG_DFL);
         if (chdir(folder.c_str()) == 0) execl(ORLIMAR_EXECUTABLE, ORLIMAR_EXECUTABLE, static_cast<char*>(nullptr));
         _exit(127);
     }
