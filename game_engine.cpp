@@ -107,20 +107,25 @@ std::optional<int> read_menu_number(int last) {
 void typewriter_effect(std::string_view text, int delay_ms) {
     std::ostream& out = console_out();
     Pacer& pacer = console_pacer();
+    const bool paced = !text.empty() && delay_ms > 0;
+    if (paced) pacer.begin_text();
     // Each byte is due at start + k × delay: the time spent writing and any
     // oversleeping are caught up on the next byte instead of adding up.
     const auto delay = std::chrono::milliseconds(std::max(delay_ms, 0));
-    auto deadline = text.empty() || delay_ms <= 0 ? Pacer::Clock::time_point{} : pacer.now();
-    for (const char byte : text) {
-        if (delay_ms > 0) {
+    auto deadline = paced ? pacer.now() : Pacer::Clock::time_point{};
+    std::size_t typed = 0;
+    for (; typed < text.size(); ++typed) {
+        if (paced) {
             deadline += delay;
-            pacer.sleep_until(deadline);
+            if (pacer.wait_for_byte(deadline) == Pacer::Wake::rest_asked) break;
         }
-        out.put(byte);
+        out.put(text[typed]);
         out.flush();
     }
+    out << text.substr(typed);  // all of it at once when the player asked for the rest
     out.put('\n');
     out.flush();
+    if (paced) pacer.end_text();
 }
 
 void display_orlimar() {

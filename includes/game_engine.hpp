@@ -16,7 +16,8 @@ inline constexpr int ending_delay_ms = 50;
 // --- Text effects and banners ----------------------------------------------
 
 // Types `text` one byte at a time, pausing `delay_ms` before each byte, then
-// writes a line feed.
+// writes a line feed. When the console's pacer reports that the player asked
+// for the rest, the rest comes at once.
 void typewriter_effect(std::string_view text, int delay_ms);
 
 void display_orlimar();

@@ -71,6 +71,41 @@ TEST(Typewriter, DeadlinesDoNotDrift) {
     EXPECT_EQ(pacer.deadlines.back(), start + std::chrono::milliseconds(20 * 999));
 }
 
+// A pacer whose player asks for the rest of the text during the wait
+// before byte number `rest_at` (from 0).
+class HurriedPacer final : public Pacer {
+public:
+    explicit HurriedPacer(int rest_at) : rest_at_(rest_at) {}
+    Clock::time_point now() override { return {}; }
+    void sleep_until(Clock::time_point) override {}
+    void begin_text() override { events += "<"; }
+    void end_text() override { events += ">"; }
+    Wake wait_for_byte(Clock::time_point) override {
+        events += "w";
+        return waits_++ == rest_at_ ? Wake::rest_asked : Wake::due;
+    }
+    std::string events;
+
+private:
+    int rest_at_;
+    int waits_ = 0;
+};
+
+TEST(Typewriter, TheRestComesAtOnceWhenAsked) {
+    std::ostringstream out;
+    HurriedPacer pacer(2);
+    ConsoleOverride console({&console_in(), &out, &pacer});
+    typewriter_effect("abcdef", 20);
+    EXPECT_EQ(out.str(), "abcdef\n");
+    EXPECT_EQ(pacer.events, "<www>");  // no wait after the rest was asked for
+
+    // Texts typed without pauses have nothing to listen for.
+    typewriter_effect("", 20);
+    typewriter_effect("gh", 0);
+    EXPECT_EQ(pacer.events, "<www>");
+    EXPECT_EQ(out.str(), "abcdef\n\ngh\n");
+}
+
 TEST(Banners, GameOverIsExact) {
     FakeConsole console;
     display_game_over_ascii();
