@@ -1,6 +1,7 @@
-// The play modes of orlimar-check on the generated benchmark story: every
-// walkthrough (with and without the game's transcripts) and 1000 random
-// playthroughs. Each must take well under a second.
+// orlimar-check on the generated benchmark story: the default check (the
+// resume analysis included), every walkthrough (with and without the game's
+// transcripts) and 1000 random playthroughs. Each must take well under a
+// second.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -40,6 +41,13 @@ void run_command(benchmark::State& state, std::vector<std::string> args, int exp
         benchmark::DoNotOptimize(out.str().size());
     }
 }
+
+void BM_DefaultCheck(benchmark::State& state) {
+    const StoryFile story;
+    // The random items make some losses possible: warnings (status 1).
+    run_command(state, {story.path()}, 1);
+}
+BENCHMARK(BM_DefaultCheck)->Unit(benchmark::kMillisecond);
 
 void BM_Walkthroughs(benchmark::State& state) {
     const StoryFile story;
