@@ -3,7 +3,9 @@
 #include <iostream>
 #include <thread>
 
+#include "console_platform.hpp"
 #include "decimal.hpp"
+#include "typing_rules.hpp"
 
 namespace {
 
@@ -11,6 +13,46 @@ class RealPacer final : public Pacer {
 public:
     Clock::time_point now() override { return Clock::now(); }
     void sleep_until(Clock::time_point deadline) override { std::this_thread::sleep_until(deadline); }
+};
+
+// The real clock on the player's terminal: while a text is typed, a wait
+// ends early when the player presses Enter. Its clock leaves out the time
+// the game spent stopped past a byte's deadline, so that typing resumes at
+// its pace after a stop instead of catching up at once.
+class TerminalPacer final : public Pacer {
+public:
+    Clock::time_point now() override { return Clock::now() - left_out_; }
+    void sleep_until(Clock::time_point deadline) override { std::this_thread::sleep_until(deadline + left_out_); }
+
+    void begin_text() override { console_platform::begin_typing(); }
+    void end_text() override { console_platform::end_typing(); }
+
+    Wake wait_for_byte(Clock::time_point deadline) override {
+        for (;;) {
+            leave_out_stops(deadline);
+            switch (console_platform::wait_for_enter(deadline + left_out_)) {
+                case console_platform::Wake::due:
+                    return Wake::due;
+                case console_platform::Wake::enter:
+                    return Wake::rest_asked;
+                case console_platform::Wake::again:
+                    break;
+            }
+        }
+    }
+
+private:
+    // Called before every wait, so a stop is noticed whether it came during
+    // a wait (which the continue interrupts) or while a byte was written.
+    void leave_out_stops(Clock::time_point due) {
+        const unsigned long continues = console_platform::continue_count();
+        if (continues == continues_seen_) return;
+        continues_seen_ = continues;
+        left_out_ += typing_rules::time_lost_to_stop(due, now());
+    }
+
+    Clock::duration left_out_{};
+    unsigned long continues_seen_ = console_platform::continue_count();
 };
 
 RealPacer real_pacer;
@@ -39,6 +81,20 @@ ConsoleOverride::ConsoleOverride(const Console& replacement) : saved_(console_in
 }
 
 ConsoleOverride::~ConsoleOverride() { console_in_use = saved_; }
+
+ConsoleSession::ConsoleSession() : saved_(console_in_use) {
+    if (!console_platform::open()) return;
+    static TerminalPacer terminal_pacer;
+    static std::istream terminal_answers(nullptr);
+    std::streambuf* answers = console_platform::answers();
+    if (answers != nullptr) terminal_answers.rdbuf(answers);
+    console_in_use = Console{answers != nullptr ? &terminal_answers : saved_.in, saved_.out, &terminal_pacer};
+}
+
+ConsoleSession::~ConsoleSession() {
+    console_in_use = saved_;
+    console_platform::close();
+}
 
 NumberAnswer read_number() {
     console_out().flush();  // the prompt must be on screen before waiting

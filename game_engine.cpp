@@ -50,13 +50,6 @@ constexpr std::array<std::string_view, 6> game_over_rows = {
     "  ╚═════╝ ╚═╝  ╚═╝╚═╝     ╚═╝╚══════╝     ╚═════╝  ╚═════╝ ╚══════╝╚═╝     ",
 };
 
-// A name counts as the player's when it sorts after "Vous" byte by byte
-// (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
-// it is "Vous" in double quotes.
-bool is_player_name(std::string_view name) {
-    return name > player_name || name == quoted_player_name;
-}
-
 // Nobody listens unless a tool installs an observer.
 class NoObserver final : public PlayObserver {
 public:
@@ -114,20 +107,25 @@ std::optional<int> read_menu_number(int last) {
 void typewriter_effect(std::string_view text, int delay_ms) {
     std::ostream& out = console_out();
     Pacer& pacer = console_pacer();
+    const bool paced = !text.empty() && delay_ms > 0;
+    if (paced) pacer.begin_text();
     // Each byte is due at start + k × delay: the time spent writing and any
     // oversleeping are caught up on the next byte instead of adding up.
     const auto delay = std::chrono::milliseconds(std::max(delay_ms, 0));
-    auto deadline = text.empty() || delay_ms <= 0 ? Pacer::Clock::time_point{} : pacer.now();
-    for (const char byte : text) {
-        if (delay_ms > 0) {
+    auto deadline = paced ? pacer.now() : Pacer::Clock::time_point{};
+    std::size_t typed = 0;
+    for (; typed < text.size(); ++typed) {
+        if (paced) {
             deadline += delay;
-            pacer.sleep_until(deadline);
+            if (pacer.wait_for_byte(deadline) == Pacer::Wake::rest_asked) break;
         }
-        out.put(byte);
+        out.put(text[typed]);
         out.flush();
     }
+    out << text.substr(typed);  // all of it at once when the player asked for the rest
     out.put('\n');
     out.flush();
+    if (paced) pacer.end_text();
 }
 
 void display_orlimar() {
@@ -158,6 +156,13 @@ PlayObserverOverride::~PlayObserverOverride() { observer_in_use = saved_; }
 
 // ===========================================================================
 // Game loop
+
+void welcome_player(std::string_view selected_file) {
+    console_out() << "Bienvenue dans  !\n";  // two blanks, no name between them: the greeting as players know it
+    display_orlimar();
+    console_out() << "\n";
+    display_story_title(selected_file);
+}
 
 void start_game(const SectionTable& sections, int section_count, std::string_view story_filename) {
     std::ostream& out = console_out();
@@ -225,6 +230,13 @@ void collect_items(const Section& section, Inventory& inventory) {
         }
         ++index;
     }
+}
+
+// A name counts as the player's when it sorts after "Vous" byte by byte
+// (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
+// it is "Vous" in double quotes.
+bool is_player_name(std::string_view name) {
+    return name > player_name || name == quoted_player_name;
 }
 
 void dialogues(std::span<const Dialogue> entries, int dialogue_count) {

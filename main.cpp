@@ -6,37 +6,10 @@
 #include "game_engine.hpp"
 #include "story.hpp"
 
-#ifdef _WIN32
-// Some C++ libraries (MinGW-w64's libstdc++) already define these.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
-namespace {
-
-constexpr int utf8_code_page = 65001;
-
-// Stories and messages are UTF-8. Terminals elsewhere already speak it; the
-// Windows console must be told. Without a console (output to a pipe) the
-// calls fail, which does not matter.
-void use_utf8_console() {
-#ifdef _WIN32
-    SetConsoleOutputCP(utf8_code_page);
-    SetConsoleCP(utf8_code_page);
-#else
-    (void)utf8_code_page;
-#endif
-}
-
-}  // namespace
-
 int main() {
-    use_utf8_console();
+    // UTF-8 console, and on a terminal the typing behaviour; the terminal
+    // is given back as found at every return below.
+    const ConsoleSession console;
     std::ostream& out = console_out();
 
     StoryPath selected_file;
@@ -53,11 +26,7 @@ int main() {
         return 1;
     }
 
-    out << "Bienvenue dans  !\n";  // two blanks, no name between them: the greeting as players know it
-    display_orlimar();
-    out << "\n";
-    display_story_title(selected_file);
-
+    welcome_player(selected_file);
     start_game(*sections, section_count, selected_file);
     return 0;
 }

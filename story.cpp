@@ -166,6 +166,13 @@ std::string_view skip_format_blanks(std::string_view text) {
     return text.substr(i);
 }
 
+// The lines that open a block, a section or an ending when the main loop
+// reads them.
+bool is_block_marker(LineKind kind) {
+    return kind == LineKind::section_header || kind == LineKind::narration_start ||
+           kind == LineKind::dialogue_start || kind == LineKind::choice_start || kind == LineKind::ending;
+}
+
 bool is_between(std::string_view line, char first, char last) {
     return !line.empty() && line.front() == first && line.back() == last;
 }
@@ -213,7 +220,7 @@ private:
 
         switch (classify_line(line)) {
             case LineKind::section_header:
-                return open_section();
+                return open_section(line);
             case LineKind::narration_start:
                 note_outside_section(line_number);
                 read_narration_block(line_number);
@@ -247,7 +254,7 @@ private:
         return true;
     }
 
-    bool open_section() {
+    bool open_section(std::string_view header) {
         ++section_index_;
         if (section_index_ >= max_sections) {
             console_out() << "Erreur : Trop de sections dans le fichier.\n";
@@ -255,7 +262,7 @@ private:
             return false;
         }
         clear_section(current(), section_index_);
-        report(LoadNoticeKind::section_opened, reader_.line_number());
+        report(LoadNoticeKind::section_opened, reader_.line_number(), -1, header);
         return true;
     }
 
@@ -264,11 +271,15 @@ private:
         bool cut = false;
         bool terminated = false;
         std::string_view raw;
+        report(LoadNoticeKind::narration_opened, marker_line);
         while (read_line(raw)) {
             const std::string_view line = cut_at_line_end(raw);
             if (line.starts_with(narration_end_marker)) {
                 terminated = true;
                 break;
+            }
+            if (listener_ != nullptr && is_block_marker(classify_line(line))) {
+                report(LoadNoticeKind::marker_in_narration, reader_.line_number(), -1, line);
             }
             cut |= !accumulator.append(line);
             cut |= !accumulator.append(" ");
@@ -283,6 +294,7 @@ private:
         std::string_view line;
         while (count < max_dialogues && read_line(line)) {
             const int line_number = reader_.line_number();
+            if (reader_.was_split()) report(LoadNoticeKind::dialogue_line_split, line_number, -1, line);
             if (line.empty() || line.front() != '-') {
                 note_swallowed(line, line_number);
                 break;
@@ -315,6 +327,7 @@ private:
         std::string_view line;
         while (count < max_choices && read_line(line)) {
             const int line_number = reader_.line_number();
+            if (reader_.was_split()) report(LoadNoticeKind::choice_line_split, line_number, -1, line);
             const std::size_t arrow = line.find(choice_arrow);
             if (arrow == std::string_view::npos) {
                 note_swallowed(line, line_number);
@@ -430,7 +443,7 @@ private:
         }
         if (trimmed.empty() || (line_number == 1 && line.starts_with(byte_order_mark))) return;
         if (!has_section()) {
-            report(LoadNoticeKind::outside_section, line_number);
+            report(LoadNoticeKind::outside_section, line_number, -1, line);
         } else {
             report(LoadNoticeKind::line_ignored, line_number, -1, line);
         }
@@ -543,14 +556,11 @@ bool is_story_name(std::string_view name) {
 }
 
 // Lists the stories of the folder, in the order the system gives the
-// entries, numbering them as they come. False when the folder cannot be read.
+// entries. False when the folder cannot be read.
 bool list_stories(std::vector<std::string>& stories) {
     std::error_code error;
     std::filesystem::directory_iterator entry(path_from_utf8(stories_folder), error);
-    if (error) {
-        console_out() << "Erreur : Impossible d'ouvrir le répertoire des histoires.\n";
-        return false;
-    }
+    if (error) return false;
     for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
         if (error) break;
         std::string name = utf8_from_path(entry->path().filename());
@@ -558,7 +568,6 @@ bool list_stories(std::vector<std::string>& stories) {
         if (stories.size() == static_cast<std::size_t>(max_listed_stories)) break;
         if (name.size() > story_path_capacity - 1) name.resize(story_path_capacity - 1);
         stories.push_back(std::move(name));
-        console_out() << stories.size() << ". " << stories.back() << '\n';
     }
     return true;
 }
@@ -566,18 +575,26 @@ bool list_stories(std::vector<std::string>& stories) {
 }  // namespace
 
 bool select_story(StoryPath& selected_file) {
+    std::vector<std::string> stories;
+    if (!list_stories(stories)) {
+        display_select_story();
+        console_out() << "\n" << "Erreur : Impossible d'ouvrir le répertoire des histoires.\n";
+        return false;
+    }
+    return select_story(stories, selected_file);
+}
+
+bool select_story(std::span<const std::string> stories, StoryPath& selected_file) {
     std::ostream& out = console_out();
     display_select_story();
     out << "\n";
-
-    std::vector<std::string> stories;
-    if (!list_stories(stories)) return false;
-    if (stories.empty()) {
+    int count = 0;
+    for (const std::string& name : stories) out << ++count << ". " << name << '\n';
+    if (count == 0) {
         out << "Aucune histoire disponible.\n";
         return false;
     }
 
-    const int count = static_cast<int>(stories.size());
     out << "Choisissez une histoire (1-" << count << ") : ";
     for (;;) {
         const NumberAnswer answer = read_number();

@@ -6,6 +6,12 @@
 // console_pacer(). The three come from one Console value: by default the
 // process's standard streams and the real clock. Tests and author tools swap
 // in their own with a ConsoleOverride; the shipped game never does.
+//
+// The game opens a ConsoleSession for its whole run. When standard input and
+// standard output are both the player's terminal, the session swaps in a
+// console that listens while a text is typed (Enter shows the rest of it at
+// once, other keys are neither shown nor kept) and gives the terminal back as
+// it found it. With a pipe or a file on either side, nothing changes.
 #pragma once
 
 #include <chrono>
@@ -20,6 +26,24 @@ public:
     virtual ~Pacer() = default;
     virtual Clock::time_point now() = 0;
     virtual void sleep_until(Clock::time_point deadline) = 0;
+
+    // How a wait between two typed bytes ended.
+    enum class Wake {
+        due,         // the deadline came: type the next byte
+        rest_asked,  // the player asked for the rest of the text at once
+    };
+
+    // The typewriter brackets each text it types with these, so that a pacer
+    // may listen to the player meanwhile.
+    virtual void begin_text() {}
+    virtual void end_text() {}
+
+    // Waits before a typed byte. Unless a pacer listens to the player, this
+    // is sleep_until.
+    virtual Wake wait_for_byte(Clock::time_point deadline) {
+        sleep_until(deadline);
+        return Wake::due;
+    }
 };
 
 // A pacer that never waits: its clock jumps to every deadline. Author tools
@@ -57,6 +81,20 @@ public:
     ~ConsoleOverride();
     ConsoleOverride(const ConsoleOverride&) = delete;
     ConsoleOverride& operator=(const ConsoleOverride&) = delete;
+
+private:
+    Console saved_;
+};
+
+// Opens the process's console for a game and gives it back as found when it
+// goes out of scope: UTF-8 where the system must be told, and on a terminal
+// the typing behaviour described above. One per run, opened first in main.
+class ConsoleSession {
+public:
+    ConsoleSession();
+    ~ConsoleSession();
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
 
 private:
     Console saved_;

@@ -16,7 +16,8 @@ inline constexpr int ending_delay_ms = 50;
 // --- Text effects and banners ----------------------------------------------
 
 // Types `text` one byte at a time, pausing `delay_ms` before each byte, then
-// writes a line feed.
+// writes a line feed. When the console's pacer reports that the player asked
+// for the rest, the rest comes at once.
 void typewriter_effect(std::string_view text, int delay_ms);
 
 void display_orlimar();
@@ -61,6 +62,10 @@ private:
 
 // --- Game loop ---------------------------------------------------------------
 
+// Greets the player once the story has loaded: the welcome line, the title
+// banner and the story's title.
+void welcome_player(std::string_view selected_file);
+
 // Plays the story until the player declines to play again.
 void start_game(const SectionTable& sections, int section_count, std::string_view story_filename);
 
@@ -69,6 +74,12 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
 // Presents one section; returns the next section id, or end_section_id.
 int play_section(const Section& section, Inventory& inventory, int current_section_id,
                  std::string_view story_filename);
+
+// Whether a dialogue line's speaker is shown in the player's green rather
+// than in red. The test is on the bytes alone: "Vous " and "\"Vous\"" are
+// green, and so is any name that sorts after "Vous" (lower-case and accented
+// initials among them).
+bool is_player_name(std::string_view name);
 
 void narration(std::string_view narration);
 void collect_items(const Section& section, Inventory& inventory);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -122,7 +123,8 @@ LineKind classify_line(std::string_view line);
 // words is left to the tools.
 enum class LoadNoticeKind {
     // Structure: where things were stored.
-    section_opened,       // section: the new section
+    section_opened,       // section: the new section; bytes: its header line
+    narration_opened,     // a "[Narration]" line: its block starts here
     dialogue_stored,      // section, index
     choice_stored,        // section, index
     item_stored,          // section, index
@@ -143,9 +145,13 @@ enum class LoadNoticeKind {
     name_cut,                 // speaker name cut to 49 bytes
     item_name_cut,            // item name cut to 48 bytes
     line_split,               // a physical line longer than 255 bytes
+    dialogue_line_split,      // a dialogue block read a piece of such a line; bytes: the piece
+    choice_line_split,        // a choice block read a piece of such a line; bytes: the piece
+    marker_in_narration,      // a marker line read as text by the open narration block; bytes: the line
     byte_order_mark,
     indented_marker,          // bytes: the line without its indentation
-    outside_section,          // content before the first section header
+    outside_section,          // content before the first section header; bytes: the line
+                              // when the main loop ignored it
     narration_unterminated,   // a narration block that runs to the end of the file
     player_name_without_blank,
     line_ignored,             // a line in a section that matches no rule; bytes: the line
@@ -181,6 +187,11 @@ int load_story(std::string_view filename, SectionTable& sections, LoadListener* 
 // Runs the story menu over "./stories". Returns true with the story path in
 // `selected_file`, or false when no story can be chosen.
 bool select_story(StoryPath& selected_file);
+
+// Runs the story menu over the file names `stories`, numbered in the order
+// given; the chosen one's story path is "./stories/<name>". The folder's menu
+// above lists the folder and calls this one.
+bool select_story(std::span<const std::string> stories, StoryPath& selected_file);
 
 // Prints the title line of a story path: the file name without its extension.
 void display_story_title(std::string_view selected_file);

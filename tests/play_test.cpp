@@ -38,6 +38,40 @@ TEST(Typewriter, DeadlinesDoNotDriftWhenSleepsRunLate) {
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 17), 998);
 }
 
+// The player asks for the rest of the text during the wait before byte
+// number `rest_at` (from 0).
+class HurriedPacer final : public Pacer {
+public:
+    explicit HurriedPacer(int rest_at) : rest_at_(rest_at) {}
+    Clock::time_point now() override { return {}; }
+    void sleep_until(Clock::time_point) override {}
+    void begin_text() override { events += "<"; }
+    void end_text() override { events += ">"; }
+    Wake wait_for_byte(Clock::time_point) override {
+        events += "w";
+        return waits_++ == rest_at_ ? Wake::rest_asked : Wake::due;
+    }
+    std::string events;
+
+private:
+    int rest_at_;
+    int waits_ = 0;
+};
+
+TEST(Typewriter, TheRestComesAtOnceWhenAsked) {
+    std::ostringstream out;
+    HurriedPacer pacer(2);
+    ConsoleOverride console({&console_in(), &out, &pacer});
+    typewriter_effect("abcdef", 20);
+    EXPECT_EQ(out.str(), "abcdef\n");
+    EXPECT_EQ(pacer.events, "<www>");  // no wait after the rest was asked for
+    // Texts typed without pauses have nothing to listen for.
+    typewriter_effect("", 20);
+    typewriter_effect("gh", 0);
+    EXPECT_EQ(pacer.events, "<www>");
+    EXPECT_EQ(out.str(), "abcdef\n\ngh\n");
+}
+
 TEST(ConsoleReaders, PromptIsOnScreenBeforeWaiting) {
     FakeConsole console("2\n o\n");
     console_out() << "Votre choix : ";
@@ -116,7 +150,7 @@ TEST(StoryMenu, TitleIsTheFileNameWithoutItsLastExtension) {
 TEST(StoryMenu, AtMostAHundredStoriesAndPathsCutTo255Bytes) {
     TempDir dir;
     const fs::path previous = fs::current_path();
-    fs::current_path(dir.path);
+    fs::current_path(dir.path());
     fs::create_directory("stories");
     for (int i = 0; i <= 100; ++i) dir.write("stories/h" + std::to_string(i) + ".txt", "");
     StoryPath chosen;

@@ -13,7 +13,7 @@ namespace {
 class SaveFile : public ::testing::Test {
 protected:
     TempDir dir;
-    std::string story = (dir.path / "conte.txt").string();
+    std::string story = (dir.path() / "conte.txt").string();
     std::string save = save_path_for(story);
     const std::string error = "Erreur : Impossible de sauvegarder la partie.\n";
 };
@@ -32,7 +32,7 @@ TEST_F(SaveFile, LaterSaveReplacesTheEarlierOneThroughATemporaryFile) {
     EXPECT_EQ(console.output(), "Partie sauvegardée avec succès dans " + save + ".\n" + error +
                                     "Partie sauvegardée avec succès dans " + save + ".\n");
     EXPECT_EQ(load_current_section(story), -7);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1);  // no temporary file left behind
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);  // no temporary file left behind
 }
 
 TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {
@@ -56,7 +56,7 @@ TEST_F(SaveFile, FailedSavesSayWhy) {
     save_current_section(story, 9);
     EXPECT_FALSE(fs::exists(temporary_save_path(save)));
     EXPECT_EQ(load_current_section(story), 0);
-    save_current_section((dir.path / "absent" / "conte.txt").string(), 2);  // a missing folder
+    save_current_section((dir.path() / "absent" / "conte.txt").string(), 2);  // a missing folder
     EXPECT_EQ(console.output(), error + error);
 }
 
@@ -64,7 +64,7 @@ TEST_F(SaveFile, FailedSavesSayWhy) {
 // own path: saving must not replace the story, nor loading read it.
 TEST_F(SaveFile, NeverOverwritesAStoryWhosePathFillsTheLimit) {
     EXPECT_EQ(save_path_for("./stories/" + std::string(240, 'n')), "./stories/" + std::string(240, 'n') + "_save");
-    const std::size_t folder = dir.path.string().size() + 1;
+    const std::size_t folder = dir.path().string().size() + 1;
     const std::string content = "12\n# Section\n";
     const std::string full = dir.write(std::string(255 - folder - 4, 'a') + ".txt", content);
     const std::string shorter = dir.write(std::string(254 - folder - 4, 'a') + ".txt", content);

@@ -18,6 +18,7 @@ namespace {
 
 constexpr auto error = Severity::error;
 constexpr auto warning = Severity::warning;
+constexpr auto remark = Severity::remark;
 
 struct Expected { Severity severity; int line; std::string_view fragment; };  // fragment: part of the message
 
@@ -31,6 +32,11 @@ testing::AssertionResult diagnoses(std::string_view text, const std::vector<Expe
         same = d.severity == expected[i].severity && d.line == expected[i].line &&
                d.message.find(expected[i].fragment) != std::string::npos;
     }
+    // Remarks are left out of the exit status.
+    const auto any = [&](Severity severity) {
+        return std::any_of(expected.begin(), expected.end(), [&](const Expected& e) { return e.severity == severity; });
+    };
+    same = same && exit_status(story.diagnostics) == (any(error) ? 2 : any(warning) ? 1 : 0);
     std::ostringstream got;
     print_diagnostics(got, "histoire.txt", story.diagnostics);
     return same ? testing::AssertionSuccess() : testing::AssertionFailure() << text << "\ngot:\n" << got.str();
@@ -86,7 +92,8 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
         {fin + repeat("\"objet\"\n", 11), {{warning, 13, "ligne d'objet au-delà de la 10e"}}},
         {fin + "[Narration]\n" + repeat(std::string(200, 'a') + "\n", 5) + "[/Narration]\n",
          {{warning, 3, "narration coupée à 999 octets"}}},
-        {fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n", {{warning, 4, "nom du personnage coupé à 49 octets"}}},
+        {fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n",
+         {{warning, 4, "nom du personnage coupé à 49 octets"}, {warning, 4, "s'affiche en vert"}}},
         {fin + "\"" + std::string(49, 'o') + "\"\n", {{warning, 3, "nom d'objet coupé à 48 octets"}}},
         // Lines are physical: one warning for a line read in three pieces, and
         // neither CR LF nor a line end read on its own shifts what follows.
@@ -97,10 +104,10 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
          {{warning, 3, "ligne trop longue"}, {warning, 8, "porte [Fin] mais a des choix"}}},
         {"\xEF\xBB\xBF# Section 0\n\n\"clé\"\n[Fin]\n# Section 1\n",
          {{warning, 1, "marque d'ordre des octets"}, {warning, 3, "contenu avant le premier en-tête"},
-          {warning, 5, "la section 0 n'a ni choix ni [Fin]"}}},
+          {warning, 5, "en-tête numéroté 1"}, {warning, 5, "la section 0 n'a ni choix ni [Fin]"}}},
         {"# Section 0\n  [Fin]\n[Fin]\n\t\"clé\"\n",
          {{warning, 2, "ligne indentée ignorée : « [Fin] »"}, {warning, 4, "« \"clé\" »"}}},
-        {fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 3, "sans « [/Narration] »"}}},
+        {fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 5, "ouvert ligne 3 n'est pas fermé"}}},
         {"# Section 0\n[Choix]\nJeter -> Section : -1 ID_Conséquence : 2\n\n",
          {{warning, 3, "« ID_Conséquence : » après « -> »"}}},
         {fin + "[Dialogue]\n- Vous : oui\n- Vous: non\n\n", {{warning, 5, "« Vous: » sans espace"}}},
@@ -122,6 +129,43 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
          {{warning, 7, "(chemin 0 → 1 → 1)"}}},
         {"# Section 0\n[Choix]\nA -> Section : 0\nB -> Section : -1\n\n\"pain\"\n<pain>\n", {}},
         {full_inventory + "# Section 5\n\"clé\"\n<clé>\n[Fin]\n", {{warning, 73, "« clé » peut manquer"}}},
+        // Resumed games start with nothing: a remark once per item, at its first
+        // line that a resume reaches without it, unless a new game can too.
+        {"# Section 0\n\"clé\"\n\"pain\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n[Choix]\nB -> Section : 2\n\n"
+         "# Section 2\n<clé>\n<pain>\n<clé>\n[Fin]\n",
+         {{remark, 12, "une partie reprise depuis une sauvegarde faite dans la section 1 arrive ici sans l'objet "
+                       "« clé » (chemin 1 → 2)"},
+          {remark, 13, "« pain »"}, {warning, 14, "« clé » peut manquer"}}},
+        {"# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 1\n\"corde\"\n<Corde>\n[Fin]\n",
+         {{warning, 7, "« Corde » peut manquer quand cette ligne le retire (chemin 0 → 1) : le joueur verrait l'erreur "
+                       "REMOVE_ITEM ; vouliez-vous dire « corde », gagné ligne 6 ?"}}},
+        // Numbers written in headers are only read by the author.
+        {"# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 2\n[Choix]\nB -> Section : 2\n\n# Section\n[Fin]\n",
+         {{warning, 5, "en-tête numéroté 2 alors que c'est la section 1 : le jeu numérote les sections dans l'ordre du "
+                       "fichier à partir de 0, sans lire ce numéro ; un choix « -> Section : 2 » mène à la section 2, "
+                       "dont l'en-tête est « # Section » (ligne 9)"}}},
+        // A narration left open swallows markers: one warning at the first. A
+        // quoted line in it is speech.
+        {"# Section 0\n[Narration]\nIl dit :\n\"Entrez.\"\n[Choix]\n# Section 1\n# Section 2\n[/Narration]\n[Fin]\n",
+         {{warning, 5, "le bloc [Narration] ouvert ligne 2 n'est pas fermé avant cette ligne, qui entre dans sa narration "
+                       "avec la suite jusqu'au prochain « [/Narration] », dont les en-têtes « # Section 1 » (ligne 6) et "
+                       "« # Section 2 » (ligne 7) : ces 2 sections ne s'ouvrent pas"}}},
+        // Near misses say what the format wants instead of "ligne ignorée".
+        {fin + "[fin]\n[Dialogues]\n‹clé>\n« clé »\nclé>\n<corde\n\"pain\" \n# section 1\nChoix\n",
+         {{warning, 3, "marqueur mal écrit, ligne ignorée : « [fin] » (le jeu compare les marqueurs à l'octet près, "
+                       "majuscules et accents compris) ; écrivez « [Fin] »"},
+          {warning, 4, "écrivez « [Dialogue] »"}, {warning, 5, "typographiques) ; écrivez « <clé> »"},
+          {warning, 6, "typographiques) ; écrivez « \"clé\" »"}, {warning, 7, "(il manque un chevron) ; écrivez « <clé> »"},
+          {warning, 8, "écrivez « <corde> »"}, {warning, 9, "pas même une espace) ; écrivez « \"pain\" »"},
+          {warning, 10, "en-tête de section mal écrit, ligne ignorée : « # section 1 »"},
+          {warning, 11, "(il manque un crochet) ; écrivez « [Choix] »"}}},
+        // Names that sort after "Vous" are green like the player's, once per name.
+        {fin + "[Dialogue]\n- Vous : oui\n- Élise : non\n- marie : si\n- Élise : non\n\n",
+         {{warning, 5, "le nom « Élise » s'affiche en vert, comme celui du joueur"},
+          {warning, 6, "par exemple « Marie »"}}},
+        // A dialogue or choice line past 255 bytes is cut in two by the reader.
+        {fin + "[Dialogue]\n- A : " + std::string(300, 'a') + "\n\n[Choix]\n" + std::string(300, 'c') + " -> Section : -1\n",
+         {{warning, 4, "réplique trop longue"}, {warning, 7, "choix trop long"}}},
     };
     for (const auto& c : cases) EXPECT_TRUE(diagnoses(c.text, c.expected));
 }

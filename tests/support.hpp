@@ -16,19 +16,23 @@
 #include "story.hpp"
 
 // A fresh folder, removed with its content at the end of the test.
-struct TempDir {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("orlimar-test-" + std::to_string(std::random_device{}()));
-    TempDir() { std::filesystem::create_directories(path); }
+class TempDir {
+public:
+    TempDir() { std::filesystem::create_directories(path_); }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        std::filesystem::remove_all(path_, ignored);
     }
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
     // Writes `content` byte for byte to `name` in the folder; returns its path.
     std::string write(const std::string& name, std::string_view content) const {
-        std::ofstream(path / name, std::ios::binary) << content;
-        return (path / name).string();
+        std::ofstream(path_ / name, std::ios::binary) << content;
+        return (path_ / name).string();
     }
+
+private:
+    std::filesystem::path path_ =
+        std::filesystem::temp_directory_path() / ("orlimar-test-" + std::to_string(std::random_device{}()));
 };
 
 inline std::string repeat(std::string_view text, std::size_t times) {

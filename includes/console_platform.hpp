@@ -1,0 +1,44 @@
+// The player's terminal as each system offers it: console_posix.cpp and
+// console_windows.cpp implement this, and the build picks one. Only the
+// console calls it.
+#pragma once
+
+#include <chrono>
+#include <streambuf>
+
+namespace console_platform {
+
+using Clock = std::chrono::steady_clock;
+
+// Prepares the process's console for the run (on Windows: UTF-8 code pages
+// and escape sequences). True when standard input and standard output are
+// both the player's terminal: only then are the calls below made.
+bool open();
+
+// Gives back everything that open() and typing changed.
+void close();
+
+// Where the player's answers are read from on the terminal; null to read
+// them from std::cin as everywhere else.
+std::streambuf* answers();
+
+// Around a typed text: keys are not shown, Enter is listened for, and the
+// keys that arrived meanwhile are dropped at the end. What the player typed
+// before the text began stays for the prompts.
+void begin_typing();
+void end_typing();
+
+enum class Wake {
+    due,    // the deadline has come
+    enter,  // the player pressed Enter
+    again,  // woken early (a signal, a stray key): wait again
+};
+
+// Waits for the deadline or a key, whichever comes first.
+Wake wait_for_enter(Clock::time_point deadline);
+
+// How many times the process was continued after being stopped; stays 0
+// where processes are not stopped.
+unsigned long continue_count();
+
+}  // namespace console_platform

@@ -1,0 +1,108 @@
+# Types every walkthrough that `orlimar-check --parcours` prints for a story
+# into the real orlimar, with the story alone in a scratch stories/ folder,
+# and compares what the game writes with the transcript the checker wrote,
+# byte for byte (and without colours for --sans-couleur). Also checks that
+# the checker left nothing beside the story.
+#
+#   cmake -DSTORY=<story file> -DWORK=<scratch folder> -DORLIMAR=<orlimar>
+#         -DCHECKER=<orlimar-check> [-DEMULATOR=wine] [-DCRLF=ON] -P check_walkthroughs.cmake
+cmake_minimum_required(VERSION 3.25)
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}/author")
+get_filename_component(name "${STORY}" NAME)
+file(COPY "${STORY}" DESTINATION "${WORK}/author")
+string(ASCII 27 esc)
+set(eol "")
+if(CRLF)
+  set(eol --ignore-eol)
+endif()
+
+function(fail message)
+  message(FATAL_ERROR "${STORY}: ${message}")
+endfunction()
+
+function(check_walkthroughs out_var)
+  execute_process(COMMAND ${EMULATOR} "${CHECKER}" ${ARGN} WORKING_DIRECTORY "${WORK}"
+                  RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
+  if(NOT status EQUAL 0 OR NOT stderr STREQUAL "")
+    fail("orlimar-check ${ARGN}: status ${status}\n${stderr}")
+  endif()
+  string(REPLACE "\r\n" "\n" stdout "${stdout}")
+  set(${out_var} "${stdout}" PARENT_SCOPE)
+endfunction()
+
+# Options in either order give the same walkthroughs.
+check_walkthroughs(walkthroughs --parcours "author/${name}" --transcription colour)
+check_walkthroughs(plain_walkthroughs --sans-couleur --transcription plain --parcours "author/${name}")
+if(NOT walkthroughs STREQUAL plain_walkthroughs)
+  fail("--sans-couleur changed the walkthroughs:\n${walkthroughs}\n---\n${plain_walkthroughs}")
+endif()
+file(GLOB beside RELATIVE "${WORK}/author" "${WORK}/author/*")
+if(NOT beside STREQUAL name)
+  fail("files beside the story after the walkthroughs: ${beside}")
+endif()
+
+string(REGEX MATCHALL "[^\n]*\n" lines "${walkthroughs}")
+set(played 0)
+foreach(line IN LISTS lines)
+  if(line MATCHES "inaccessible\n$")
+    continue()
+  endif()
+  if(NOT line MATCHES "^author/[^:]+:([0-9]+): fin : .* avec les choix «([0-9 ]*)» ")
+    fail("unexpected line: ${line}")
+  endif()
+  set(number "${CMAKE_MATCH_1}")
+  string(STRIP "${CMAKE_MATCH_2}" keys)
+  string(REPLACE " " "\n" keys "${keys}")
+  if(NOT keys STREQUAL "")
+    string(APPEND keys "\n")
+  endif()
+
+  # The game, with the story alone in its stories/ folder.
+  set(game "${WORK}/game-${number}")
+  file(MAKE_DIRECTORY "${game}/stories")
+  file(COPY "${STORY}" DESTINATION "${game}/stories")
+  file(WRITE "${game}/keys" "1\n${keys}n\nn\n")
+  execute_process(COMMAND ${EMULATOR} "${ORLIMAR}" WORKING_DIRECTORY "${game}"
+                  INPUT_FILE "${game}/keys" OUTPUT_FILE "${game}/stdout" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    fail("orlimar exited with ${status} on the walkthrough of line ${number}")
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files ${eol} "${WORK}/colour/fin-${number}.txt" "${game}/stdout"
+                  RESULT_VARIABLE differs)
+  if(differs)
+    fail("the game's output differs from ${WORK}/colour/fin-${number}.txt (see ${game}/stdout)")
+  endif()
+  file(READ "${game}/stdout" output)
+  string(REGEX REPLACE "${esc}\\[[0-9;]*m" "" output "${output}")
+  file(WRITE "${game}/stdout-plain" "${output}")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files ${eol} "${WORK}/plain/fin-${number}.txt" "${game}/stdout-plain"
+                  RESULT_VARIABLE differs)
+  if(differs)
+    fail("the game's output without colours differs from ${WORK}/plain/fin-${number}.txt")
+  endif()
+
+  # The ending reached is of the kind the line names.
+  string(FIND "${output}" "=== Fin de l'histoire ===" screen)
+  if(screen EQUAL -1)
+    set(shown "no ending screen")
+  else()
+    set(shown "an ending screen")
+  endif()
+  if(line MATCHES "sans écran de fin|: fin : -1 atteint")
+    set(named "no ending screen")
+  else()
+    set(named "an ending screen")
+  endif()
+  if(NOT shown STREQUAL named)
+    fail("line ${number} names ${named}, the game showed ${shown}: ${line}")
+  endif()
+  math(EXPR played "${played} + 1")
+endforeach()
+
+file(GLOB transcripts "${WORK}/colour/*")
+list(LENGTH transcripts written)
+if(played EQUAL 0 OR NOT written EQUAL played)
+  fail("${played} walkthroughs played, ${written} transcripts written")
+endif()

@@ -1,0 +1,64 @@
+// What the play modes of orlimar-check share: a story loaded for play with
+// the file lines of what it holds, a save slot in memory so that no play
+// mode ever touches a player's save, an output that goes nowhere, and the
+// way keys are shown to the author. Also the --jouer mode itself.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <span>
+#include <streambuf>
+#include <string>
+#include <string_view>
+
+#include "save_load.hpp"
+#include "story.hpp"
+#include "story_check.hpp"
+
+// A story file loaded the way the game loads it, quietly.
+struct PlayableStory {
+    std::string file;        // as the author named it, for "FILE:LINE:" messages
+    std::string file_name;   // the file's own name, as the story menu lists it
+    std::string story_path;  // "./stories/<file name>": what the game calls it
+    std::unique_ptr<SectionTable> sections = std::make_unique<SectionTable>();
+    int section_count = 0;   // 0 when the game would refuse the file
+    StoryLines lines;
+};
+
+PlayableStory load_playable_story(const std::string& file);
+
+// Explains on `err`, the checker's way, why a story does not load. Returns
+// the status for it.
+int report_unplayable(const PlayableStory& story, std::ostream& err);
+
+// The save in memory of a play mode: it starts with the section to resume at
+// (0 for a new game), and the menu's save entry only moves it and says so.
+class TrialSaveSlot final : public SaveSlot {
+public:
+    explicit TrialSaveSlot(int section) : section_(section) {}
+    int load(std::string_view story_filename) override;
+    void save(std::string_view story_filename, int current_section_id) override;
+
+private:
+    int section_;
+};
+
+// An output buffer that drops everything.
+class DiscardBuffer final : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+// `text` without its colour escapes ("\033[" digits and ';' "m").
+std::string without_colours(std::string_view text);
+
+// The keys typed at the choice menus, as shown to authors: "« 1 2 1 »".
+std::string format_keys(std::span<const int> keys);
+
+// --jouer: plays the story on `in` and `out` as the game would after its
+// story menu, without typewriter pauses and with the save in memory,
+// starting at section `from` when given. Returns the exit status.
+int play_mode(const std::string& file, std::optional<int> from, std::istream& in, std::ostream& out,
+              std::ostream& err);

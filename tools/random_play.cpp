@@ -1,0 +1,243 @@
+#include "random_play.hpp"
+
+#include <algorithm>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+
+#include "console.hpp"
+#include "game_engine.hpp"
+#include "text_excerpt.hpp"
+
+namespace {
+
+// At a menu, one answer in this many is the inventory or the save entry
+// (never twice in a row, so that every menu ends with an option).
+constexpr std::uint64_t extra_entry_odds = 10;
+
+// The answer at the replay question: anything but "o" means no.
+constexpr std::string_view replay_answer = "n\n";
+
+const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
+
+// The player of one playthrough: the engine reads its keys from this
+// buffer, which makes up the next answer only when the engine asks for it,
+// and the engine's events tell it where the game stands and what went wrong.
+class RandomPlayer final : public std::streambuf, public PlayObserver {
+public:
+    RandomPlayer(const SectionTable& sections, std::uint64_t seed, RandomPlayReport& report)
+        : sections_(sections), generator_(seed), seed_(seed), report_(report) {}
+
+    void on_event(const PlayEvent& event) override {
+        switch (event.kind) {
+            case PlayEventKind::section_entered:
+                ++report_.section_visits[static_cast<std::size_t>(event.section)];
+                current_ = event.section;
+                at_menu_ = section_at(sections_, event.section).choice_count > 0;
+                extra_used_ = false;
+                return;
+            case PlayEventKind::choice_picked:
+                ++report_.option_picks[static_cast<std::size_t>(event.section)][static_cast<std::size_t>(event.index)];
+                at_menu_ = false;
+                ++choices_;
+                last_choice_ = {event.section, event.index};
+                return;
+            case PlayEventKind::item_missing:
+                note_error({RandomErrorKind::item_missing, event.section, event.index});
+                return;
+            case PlayEventKind::inventory_full:
+                note_error({RandomErrorKind::inventory_full, event.section, event.index});
+                return;
+            case PlayEventKind::section_missing:
+                note_error({RandomErrorKind::section_missing, last_choice_.first, last_choice_.second})
+                    .missing_section = event.section;
+                return;
+        }
+    }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        if (ended_) return traits_type::eof();
+        if (!at_menu_) {
+            answer_ = replay_answer;
+        } else if (choices_ >= max_choices_per_playthrough) {
+            // The input ends: the engine ends the playthrough cleanly.
+            ended_ = true;
+            if (report_.loops++ == 0) report_.first_loop_seed = seed_;
+            return traits_type::eof();
+        } else {
+            const int key = next_menu_key();
+            keys_.push_back(key);
+            answer_ = std::to_string(key) + "\n";
+        }
+        setg(answer_.data(), answer_.data(), answer_.data() + answer_.size());
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    int next_menu_key() {
+        // The menu on screen is the one of the section entered last.
+        const int options = std::clamp(section_at(sections_, current_).choice_count, 1, max_choices);
+        if (!extra_used_ && draw_below(generator_, extra_entry_odds) == 0) {
+            extra_used_ = true;
+            return options + 1 + static_cast<int>(draw_below(generator_, 2));  // inventory or save
+        }
+        extra_used_ = false;
+        return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(options)));
+    }
+
+    ErrorRecord& note_error(const ErrorPlace& place) {
+        ErrorRecord& record = report_.errors[place];
+        if (record.count++ == 0) {
+            record.first_seed = seed_;
+            record.first_keys = keys_;
+        }
+        return record;
+    }
+
+    const SectionTable& sections_;
+    std::mt19937_64 generator_;
+    std::uint64_t seed_;
+    RandomPlayReport& report_;
+    int current_ = 0;
+    bool at_menu_ = false;
+    bool extra_used_ = false;  // the inventory or save entry answered this menu last
+    bool ended_ = false;
+    int choices_ = 0;
+    std::pair<int, int> last_choice_{-1, -1};
+    std::vector<int> keys_;
+    std::string answer_;
+};
+
+}  // namespace
+
+std::uint64_t draw_below(std::mt19937_64& generator, std::uint64_t bound) {
+    // 2^64 mod bound: the draws below it are the ones that would make the
+    // low results more likely, so they are thrown back.
+    const std::uint64_t unfair = (0 - bound) % bound;
+    for (;;) {
+        const std::uint64_t draw = generator();
+        if (draw >= unfair) return draw % bound;
+    }
+}
+
+RandomPlayReport play_at_random(const SectionTable& sections, int section_count, std::string_view story_path,
+                                std::uint64_t seed, int playthroughs) {
+    RandomPlayReport report;
+    report.seed = seed;
+    report.playthroughs = playthroughs;
+    report.section_visits.assign(static_cast<std::size_t>(section_count), 0);
+    report.option_picks.assign(static_cast<std::size_t>(section_count), {});
+    DiscardBuffer discard;
+    std::ostream out(&discard);
+    InstantPacer pacer;
+    for (int i = 0; i < playthroughs; ++i) {
+        RandomPlayer player(sections, seed + static_cast<std::uint64_t>(i), report);
+        std::istream in(&player);
+        const ConsoleOverride console({&in, &out, &pacer});
+        TrialSaveSlot slot(0);
+        const SaveSlotOverride save(slot);
+        const PlayObserverOverride observer(player);
+        start_game(sections, section_count, story_path);
+    }
+    return report;
+}
+
+namespace {
+
+// "0 erreur", "1 erreur", "2 erreurs": in French, 0 and 1 take the singular.
+std::string count_of(long long count, std::string_view word, std::string_view plural_ending = "s") {
+    return std::to_string(count) + " " + std::string(word) + (count > 1 ? std::string(plural_ending) : "");
+}
+
+std::string first_time(const ErrorRecord& record) {
+    return ", " + count_of(record.count, "fois", "") + " ; la première avec la graine " +
+           std::to_string(record.first_seed) + " et les choix " + format_keys(record.first_keys);
+}
+
+std::string option_name(int section, int index) {
+    return "choix " + std::to_string(index + 1) + " de la section " + std::to_string(section);
+}
+
+struct ReportLine {
+    int line;
+    std::string text;
+};
+
+void add_coverage(const PlayableStory& story, const RandomPlayReport& report, std::vector<ReportLine>& lines) {
+    for (int id = 0; id < story.section_count; ++id) {
+        const auto at = static_cast<std::size_t>(id);
+        const long long visits = report.section_visits[at];
+        lines.push_back({story.lines.header[at], "section " + std::to_string(id) + " : " +
+                                                     (visits > 0 ? "atteinte " + count_of(visits, "fois", "")
+                                                                 : std::string("jamais atteinte"))});
+        const Section& section = section_at(*story.sections, id);
+        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
+            const long long picks = report.option_picks[at][static_cast<std::size_t>(c)];
+            lines.push_back({story.lines.choice[at][static_cast<std::size_t>(c)],
+                             option_name(id, c) + " : " +
+                                 (picks > 0 ? "pris " + count_of(picks, "fois", "") : std::string("jamais pris"))});
+        }
+    }
+}
+
+void add_errors(const PlayableStory& story, const RandomPlayReport& report, std::vector<ReportLine>& lines) {
+    for (const auto& [place, record] : report.errors) {
+        const auto at = static_cast<std::size_t>(place.section);
+        const auto index = static_cast<std::size_t>(place.index);
+        if (place.kind == RandomErrorKind::section_missing) {
+            lines.push_back({story.lines.choice[at][index],
+                             "erreur : le " + option_name(place.section, place.index) + " mène à la section " +
+                                 std::to_string(record.missing_section) + ", qui n'existe pas" + first_time(record)});
+            continue;
+        }
+        const std::string item = "« " + valid_utf8(section_at(*story.sections, place.section).items[index].name.view()) + " »";
+        const std::string what = place.kind == RandomErrorKind::item_missing
+                                     ? "l'objet " + item + " n'est pas dans l'inventaire quand cette ligne le retire"
+                                     : "inventaire plein : l'objet " + item + " n'est pas ajouté";
+        lines.push_back({story.lines.item[at][index], "erreur : " + what + first_time(record)});
+    }
+}
+
+}  // namespace
+
+int print_random_report(std::ostream& out, const PlayableStory& story, const RandomPlayReport& report) {
+    out << story.file << ": " << count_of(report.playthroughs, "partie") << " au hasard, graine " << report.seed
+        << '\n';
+    std::vector<ReportLine> lines;
+    add_coverage(story, report, lines);
+    add_errors(story, report, lines);
+    std::stable_sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
+    for (const ReportLine& line : lines) out << story.file << ':' << line.line << ": " << line.text << '\n';
+
+    if (report.loops > 0) {
+        out << story.file << ": boucle : " << count_of(report.loops, "partie") << " arrêtée" << (report.loops > 1 ? "s" : "")
+            << " après " << max_choices_per_playthrough << " choix, la première avec la graine " << report.first_loop_seed
+            << '\n';
+    }
+    const auto never_reached = std::count(report.section_visits.begin(), report.section_visits.end(), 0LL);
+    long long never_picked = 0;
+    for (int id = 0; id < story.section_count; ++id) {
+        const auto& picks = report.option_picks[static_cast<std::size_t>(id)];
+        const int options = std::min(section_at(*story.sections, id).choice_count, max_choices);
+        never_picked += std::count(picks.begin(), picks.begin() + std::max(options, 0), 0LL);
+    }
+    out << story.file << ": " << count_of(never_reached, "section") << " jamais atteinte" << (never_reached > 1 ? "s" : "")
+        << ", " << never_picked << " choix jamais pris, " << count_of(static_cast<long long>(report.errors.size()), "erreur")
+        << ", " << count_of(report.loops, "boucle") << '\n';
+    return report.errors.empty() && report.loops == 0 ? status_clean : status_warnings;
+}
+
+int random_mode(const std::string& file, int playthroughs, std::optional<std::uint64_t> seed, std::ostream& out,
+                std::ostream& err) {
+    const PlayableStory story = load_playable_story(file);
+    if (story.section_count == 0) return report_unplayable(story, err);
+    if (!seed) {
+        std::random_device entropy;
+        seed = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
+    }
+    const RandomPlayReport report =
+        play_at_random(*story.sections, story.section_count, story.story_path, *seed, playthroughs);
+    return print_random_report(out, story, report);
+}

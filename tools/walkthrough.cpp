@@ -1,0 +1,174 @@
+#include "walkthrough.hpp"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "console.hpp"
+#include "file_path.hpp"
+#include "game_engine.hpp"
+
+namespace {
+
+// The story menu's answer, and the replay answers: an ending screen asks
+// once, the game loop once more.
+constexpr std::string_view menu_answer = "1\n";
+constexpr std::string_view replay_answers = "n\nn\n";
+
+bool is_loaded(int id, int section_count) { return id >= 0 && id < section_count; }
+
+const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
+
+// How the breadth-first search first reached a section.
+struct Route {
+    bool reached = false;
+    int from = -1;  // the section before it
+    int key = 0;    // the number typed there
+};
+
+// Sections are taken in the order they were reached and their options in
+// menu order, so the first route to a section is a shortest one, and among
+// those the one with the smallest keys.
+std::vector<Route> shortest_routes(const SectionTable& sections, int section_count) {
+    std::vector<Route> routes(static_cast<std::size_t>(section_count));
+    std::vector<int> queue{0};
+    routes[0].reached = true;
+    for (std::size_t next = 0; next < queue.size(); ++next) {
+        const int id = queue[next];
+        const Section& section = section_at(sections, id);
+        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
+            const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
+            if (!is_loaded(target, section_count)) continue;
+            Route& route = routes[static_cast<std::size_t>(target)];
+            if (route.reached) continue;
+            route = {true, id, c + 1};
+            queue.push_back(target);
+        }
+    }
+    return routes;
+}
+
+// Fills the keys and sections of the walk from section 0 to `id`.
+void walk_to(const std::vector<Route>& routes, int id, Ending& ending) {
+    for (int at = id; at >= 0; at = routes[static_cast<std::size_t>(at)].from) {
+        ending.sections.push_back(at);
+        if (at != 0) ending.keys.push_back(routes[static_cast<std::size_t>(at)].key);
+    }
+    std::reverse(ending.sections.begin(), ending.sections.end());
+    std::reverse(ending.keys.begin(), ending.keys.end());
+}
+
+std::string walk_description(const Ending& ending) {
+    return "avec les choix " + format_keys(ending.keys) + " (" + format_path(ending.sections) + ")";
+}
+
+// Writes `text` as the game's standard output would hold it: in text mode.
+bool write_transcript(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::out | std::ios::trunc);
+    file << text;
+    file.close();
+    return !file.fail();
+}
+
+}  // namespace
+
+std::vector<Ending> find_endings(const SectionTable& sections, int section_count, const StoryLines& lines) {
+    std::vector<Ending> endings;
+    const int count = std::clamp(section_count, 0, max_sections);
+    if (count == 0) return endings;
+    const std::vector<Route> routes = shortest_routes(sections, count);
+    for (int id = 0; id < count; ++id) {
+        const auto at = static_cast<std::size_t>(id);
+        const Section& section = section_at(sections, id);
+        const bool reached = routes[at].reached;
+        if (section.choice_count <= 0) {
+            Ending ending;
+            ending.kind = section.is_ending != 0 ? EndingKind::ending_screen : EndingKind::no_choices;
+            ending.line = lines.header[at];
+            ending.section = id;
+            ending.reachable = reached;
+            if (reached) walk_to(routes, id, ending);
+            endings.push_back(std::move(ending));
+            continue;
+        }
+        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
+            if (section.choices[static_cast<std::size_t>(c)].next_section_id != end_section_id) continue;
+            Ending ending;
+            ending.kind = EndingKind::end_option;
+            ending.line = lines.choice[at][static_cast<std::size_t>(c)];
+            ending.section = id;
+            ending.option = c;
+            ending.reachable = reached;
+            if (reached) {
+                walk_to(routes, id, ending);
+                ending.keys.push_back(c + 1);
+                ending.sections.push_back(end_section_id);
+            }
+            endings.push_back(std::move(ending));
+        }
+    }
+    std::stable_sort(endings.begin(), endings.end(), [](const Ending& a, const Ending& b) { return a.line < b.line; });
+    return endings;
+}
+
+std::string describe_ending(const Ending& ending) {
+    const std::string section = "section " + std::to_string(ending.section);
+    if (ending.kind == EndingKind::end_option) {
+        const std::string option = "choix " + std::to_string(ending.option + 1) + " de la " + section;
+        if (!ending.reachable) return "fin : " + option + " vers -1 inaccessible";
+        return "fin : -1 atteint par le " + option + " " + walk_description(ending);
+    }
+    if (!ending.reachable) return "fin : " + section + " inaccessible";
+    std::string text = "fin : " + section + " atteinte " + walk_description(ending);
+    if (ending.kind == EndingKind::no_choices) text += ", sans écran de fin";
+    return text;
+}
+
+std::string transcript(const PlayableStory& story, std::span<const int> keys) {
+    std::string input(menu_answer);
+    for (const int key : keys) input += std::to_string(key) + "\n";
+    input += replay_answers;
+    std::istringstream in(input);
+    std::ostringstream out;
+    InstantPacer pacer;
+    const ConsoleOverride console({&in, &out, &pacer});
+    TrialSaveSlot slot(0);
+    const SaveSlotOverride save(slot);
+    const std::array names{story.file_name};
+    StoryPath path;
+    if (select_story(names, path)) {
+        welcome_player(path.view());
+        start_game(*story.sections, story.section_count, path.view());
+    }
+    return out.str();
+}
+
+int walkthrough_mode(const std::string& file, const WalkthroughOptions& options, std::ostream& out,
+                     std::ostream& err) {
+    const PlayableStory story = load_playable_story(file);
+    if (story.section_count == 0) return report_unplayable(story, err);
+    if (options.transcripts) {
+        std::error_code error;
+        std::filesystem::create_directories(*options.transcripts, error);
+        if (error) {
+            err << "orlimar-check : impossible de créer le dossier « " << utf8_from_path(*options.transcripts)
+                << " »\n";
+            return status_errors;
+        }
+    }
+    int status = status_clean;
+    for (const Ending& ending : find_endings(*story.sections, story.section_count, story.lines)) {
+        out << file << ':' << ending.line << ": " << describe_ending(ending) << '\n';
+        if (!options.transcripts || !ending.reachable) continue;
+        const std::string text = transcript(story, ending.keys);
+        const std::filesystem::path path = *options.transcripts / ("fin-" + std::to_string(ending.line) + ".txt");
+        if (!write_transcript(path, options.plain ? without_colours(text) : text)) {
+            err << "orlimar-check : impossible d'écrire « " << utf8_from_path(path) << " »\n";
+            status = status_errors;
+        }
+    }
+    return status;
+}
