@@ -46,10 +46,8 @@ TEST(Loader, FailuresAndTheirMessages) {
     const auto too_many = load_text(hundred + "# Section\n");
     EXPECT_EQ(too_many.count, 0);
     EXPECT_EQ(too_many.output, "Erreur : Trop de sections dans le fichier.\n");
-    for (const char* no_header : {"", "[Narration]\nIl était une fois\n[/Narration]\n[Fin]\n"}) {
-        const auto story = load_text(no_header);
-        EXPECT_EQ(story.count + story.output.size(), 0u);
-    }
+    const auto no_header = load_text("[Narration]\nIl était une fois\n[/Narration]\n[Fin]\n");
+    EXPECT_EQ(no_header.count + no_header.output.size() + load_text("").count, 0u);
     // Only regular files are opened: a folder, or a device that never ends.
     std::vector<std::string> unreadable = {"./stories/absente.txt", std::filesystem::temp_directory_path().string()};
 #ifndef _WIN32
@@ -72,8 +70,7 @@ TEST(Loader, MarkersMustStartTheLineAndNeedASection) {
         "\"lampe\"\n[Fin]\n[Dialogue]\n- A : x\n\n[Choix]\nY -> Section : 3\n\n"
         "[Narration]\n# Section\n[/Narration]\n# Section\n[Narration]\nici\n[/Narration]\n");
     ASSERT_EQ(early.count, 1);
-    EXPECT_EQ(early[0].narration.view(), "ici ");
-    EXPECT_EQ(early[0].item_count + early[0].is_ending + early[0].dialogue_count + early[0].choice_count, 0);
+    EXPECT_EQ(entries(early[0]) + std::string(early[0].narration) + std::to_string(early[0].is_ending), "ici 0");
 }
 
 TEST(Loader, NarrationBlocks) {

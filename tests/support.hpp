@@ -19,10 +19,7 @@
 class TempDir {
 public:
     TempDir() { std::filesystem::create_directories(path_); }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
     // Writes `content` byte for byte to `name` in the folder; returns its path.
     std::string write(const std::string& name, std::string_view content) const {
@@ -33,6 +30,7 @@ public:
 private:
     std::filesystem::path path_ =
         std::filesystem::temp_directory_path() / ("orlimar-test-" + std::to_string(std::random_device{}()));
+    std::error_code ignored_;
 };
 
 inline std::string repeat(std::string_view text, std::size_t times) {
@@ -48,15 +46,24 @@ inline std::string read_file(const std::filesystem::path& path) {
 }
 
 // Records every pause asked of it, in milliseconds, instead of waiting; its
-// clock wakes `oversleep` past each deadline, as a busy system does.
+// clock wakes `oversleep` past each deadline, as a busy system does. The
+// player asks for the rest of the text during pause number `rest_at`.
 struct RecordingPacer final : Pacer {
     Clock::time_point now() override { return now_; }
     void sleep_until(Clock::time_point deadline) override {
         pauses_ms.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now_).count());
         now_ = std::max(now_, deadline) + oversleep;
     }
+    Wake wait_for_byte(Clock::time_point deadline) override {
+        sleep_until(deadline);
+        return pauses_ms.size() == rest_at ? Wake::rest_asked : Wake::due;
+    }
+    void begin_text() override { texts += '<'; }
+    void end_text() override { texts += '>'; }
     std::vector<long long> pauses_ms;
     std::chrono::milliseconds oversleep{0};
+    std::size_t rest_at = 0;
+    std::string texts;  // "<" and ">" around each text typed with pauses
     Clock::time_point now_{};
 };
 
@@ -72,10 +79,7 @@ public:
 private:
     struct FlushRecorder : std::stringbuf {
         std::vector<std::string>* flushes = nullptr;
-        int sync() override {
-            flushes->push_back(str());
-            return 0;
-        }
+        int sync() override { return flushes->push_back(str()), 0; }
     };
     std::istringstream in_;
     FlushRecorder buffer_;

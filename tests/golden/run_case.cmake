@@ -4,11 +4,12 @@
 #         [-DEMULATOR=wine] [-DCRLF=ON] -P run_case.cmake
 # CRLF=ON: the program writes Windows text, whose CR LF compares as LF.
 cmake_minimum_required(VERSION 3.25)
-set(work "${WORK}/work")
+# WORK is the program's working folder; its stdout, stderr and status files
+# sit beside stories/ as in the case's expected/ folder.
 file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${work}")
+file(MAKE_DIRECTORY "${WORK}")
 if(IS_DIRECTORY "${CASE}/stories")
-  file(COPY "${CASE}/stories" DESTINATION "${work}")
+  file(COPY "${CASE}/stories" DESTINATION "${WORK}")
 endif()
 set(args orlimar)
 if(EXISTS "${CASE}/command")
@@ -27,7 +28,7 @@ function(play keys)
   execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=NO_COLOR --unset=CLICOLOR --unset=CLICOLOR_FORCE
                           --unset=FORCE_COLOR --unset=COLORTERM --unset=TERM --unset=COLUMNS --unset=LINES
                           WINEDEBUG=-all -- ${EMULATOR} ${wrapper} "${program}" ${args}
-                  WORKING_DIRECTORY "${work}" INPUT_FILE "${keys}" OUTPUT_VARIABLE text
+                  WORKING_DIRECTORY "${WORK}" INPUT_FILE "${keys}" OUTPUT_VARIABLE text
                   ERROR_FILE "${WORK}/stderr" RESULT_VARIABLE status)
   if(CRLF)
     string(REPLACE "\r\n" "\n" text "${text}")
@@ -71,20 +72,20 @@ if(listing)
 endif()
 file(WRITE "${WORK}/stdout" "${text}")
 file(WRITE "${WORK}/status" "${status}\n")
-file(GLOB_RECURSE left LIST_DIRECTORIES false RELATIVE "${work}/stories" "${work}/stories/*")
+file(GLOB_RECURSE left LIST_DIRECTORIES false RELATIVE "${WORK}" "${WORK}/stories/*")
 
 set(expected "${CASE}/expected")
 if("$ENV{ORLIMAR_GOLDEN_REFRESH}" STREQUAL "1")  # from a native build only
   file(REMOVE_RECURSE "${expected}")
   file(COPY "${WORK}/stdout" "${WORK}/stderr" "${WORK}/status" DESTINATION "${expected}")
   if(left)
-    file(COPY "${work}/stories/" DESTINATION "${expected}/stories")
+    file(COPY "${WORK}/stories/" DESTINATION "${expected}/stories")
   endif()
   return()
 endif()
 
 # Same files in stories/, and every compared file with the same bytes.
-file(GLOB_RECURSE wanted LIST_DIRECTORIES false RELATIVE "${expected}/stories" "${expected}/stories/*")
+file(GLOB_RECURSE wanted LIST_DIRECTORIES false RELATIVE "${expected}" "${expected}/stories/*")
 list(SORT wanted)
 list(SORT left)
 set(failed "")
@@ -96,16 +97,11 @@ if(CRLF)
   set(eol --ignore-eol)
 endif()
 foreach(file stdout stderr status ${wanted})
-  set(actual "${WORK}/${file}")
-  if(file IN_LIST wanted)
-    set(actual "${work}/stories/${file}")
-    set(file "stories/${file}")
-  endif()
-  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files ${eol} "${expected}/${file}" "${actual}"
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files ${eol} "${expected}/${file}" "${WORK}/${file}"
                   RESULT_VARIABLE different)
   if(different)
     list(APPEND failed "${file}")
-    execute_process(COMMAND diff -u "${expected}/${file}" "${actual}")
+    execute_process(COMMAND diff -u "${expected}/${file}" "${WORK}/${file}")
   endif()
 endforeach()
 if(failed)
