@@ -16,11 +16,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -33,31 +31,23 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr auto patience = 20s;  // for anything that should come, even on a loaded machine
+constexpr const char* words[] = {"vague ", "houle ", "ressac "};  // one narration each
 
-std::string long_narration(const std::string& word) {
+// About 800 bytes, 16 s to type at 20 ms a byte: four lines of `word`, each
+// ending in `end` (a line end in the story, a blank as typed).
+std::string narration(const std::string& word, const char* end = "\n") {
+    return repeat(repeat(word, 200 / word.size()) + end, 4);
+}
+
+// A section per word, each leading to the next, then an ending.
+std::string story() {
     std::string text;
-    for (int line = 0; line < 4; ++line) {
-        for (std::size_t i = 0; i < 200 / word.size(); ++i) text += word;
-        text += "\n";
+    for (int next = 1; const char* word : words) {
+        text += "# Section\n[Narration]\n" + narration(word) + "[/Narration]\n[Choix]\nSuivre -> Section : " +
+                std::to_string(next++) + "\n\n";
     }
-    return text;  // about 800 bytes: 16 s to type at 20 ms a byte
+    return text + "# Section\n[Narration]\nFin.\n[/Narration]\n[Fin]\n";
 }
-
-// The narration as typed: its lines joined by blanks.
-std::string typed_narration(const std::string& word) {
-    std::string text = long_narration(word);
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
-
-std::string section(const std::string& narration, const std::string& choices) {
-    return "# Section\n[Narration]\n" + narration + "[/Narration]\n" + choices;
-}
-
-const std::string story = section(long_narration("vague "), "[Choix]\nMonter -> Section : 1\n\n") +
-                          section(long_narration("houle "), "[Choix]\nEntrer -> Section : 2\n\n") +
-                          section(long_narration("ressac "), "[Choix]\nDormir -> Section : 3\n\n") +
-                          section("Fin.\n", "[Fin]\n");
 
 bool same_settings(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
@@ -116,7 +106,7 @@ protected:
 
     void SetUp() override {
         fs::create_directory(dir.path() / "stories");
-        dir.write("stories/mer.txt", story);
+        dir.write("stories/mer.txt", story());
         winsize size{.ws_row = 40, .ws_col = 100, .ws_xpixel = 0, .ws_ypixel = 0};
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -132,15 +122,6 @@ protected:
         close(master);
         close(slave);
     }
-
-    void start() {
-        job = fork();
-        if (job == 0) run_job(slave, dir.path());
-        ASSERT_GT(job, 0);
-    }
-
-    // The program's process group, the terminal's foreground.
-    pid_t program() const { return tcgetpgrp(master); }
 
     termios settings() const {
         termios now{};
@@ -182,46 +163,55 @@ protected:
         return read_until([&] { return screen.find(text, from) != std::string::npos; });
     }
 
-    // Waits for the job to end and returns its wait status.
-    int finish() {
-        int status = -1;
-        if (!read_until([&] { return waitpid(job, &status, WNOHANG) != 0; })) return -1;
-        job = -1;
-        read_for(50ms);
-        return status;
+    // Starts the game and answers the story menu with `keys`.
+    void start(std::string_view keys) {
+        job = fork();
+        if (job == 0) run_job(slave, dir.path());
+        ASSERT_GT(job, 0);
+        ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
+        type(keys);
     }
 
     // Starts the game and waits until the first narration is being typed.
     void start_typing() {
-        start();
-        ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
-        type("1\r");
+        start("1\r");
         ASSERT_TRUE(wait_for("Nouvelle partie commencée.\nvague vague"));
         ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
+    }
+
+    // Waits for the game to end, by `signal` or (0) with status 0, and for
+    // the terminal to be as it was found.
+    void expect_end(int signal) {
+        int status = -1;
+        ASSERT_TRUE(read_until([&] { return waitpid(job, &status, WNOHANG) != 0; }));
+        job = -1;
+        read_for(50ms);
+        const bool as_asked = signal == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == 0
+                                          : WIFSIGNALED(status) && WTERMSIG(status) == signal;
+        EXPECT_TRUE(as_asked) << "wait status " << status;
+        EXPECT_TRUE(same_settings(settings(), found)) << "the terminal is not given back";
     }
 };
 
 TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
-    start();
-    ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
-    type("1\r1\r");  // the second line is typed ahead for the first menu
+    start("1\r1\r");  // the second line is typed ahead for the first menu
     const std::string menu_prompt = "Votre choix : ";
     std::size_t seen = 0;  // where the current section's text starts on the screen
-    for (const char* word : {"vague ", "houle ", "ressac "}) {
-        ASSERT_TRUE(wait_for(std::string(word) + word, seen)) << word;
+    for (const std::string word : words) {
+        ASSERT_TRUE(wait_for(word + word, seen)) << word;
         type("#%7");
         read_for(300ms);
         const auto enter = Clock::now();
         type("\r");
         ASSERT_TRUE(wait_for(menu_prompt, seen)) << word;
         EXPECT_LT(Clock::now() - enter, 5s) << "the rest of the narration is typed instead of shown at once";
-        EXPECT_NE(screen.find(typed_narration(word) + "\n\n\n--- Vos Choix", seen), std::string::npos) << word;
+        EXPECT_NE(screen.find(narration(word, " ") + "\n\n\n--- Vos Choix", seen), std::string::npos) << word;
         seen = screen.find(menu_prompt, seen) + menu_prompt.size();
         read_for(300ms);
         EXPECT_EQ(screen.find("Choix invalide"), std::string::npos) << word;
         // The first menu took its answer typed ahead; the second gets "1 1",
         // whose second number answers the third.
-        if (std::string_view(word) == "houle ") type("1 1\r");
+        if (word == "houle ") type("1 1\r");
     }
     const std::string replay = "Voulez-vous rejouer ? (o/n) : ";
     ASSERT_TRUE(wait_for(replay));
@@ -230,11 +220,8 @@ TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
     type("n\r");
     ASSERT_TRUE(wait_for("\n=== GAME OVER ===\nVoulez-vous rejouer ? (o/n) : "));
     type("n\r");
-    const int status = finish();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    expect_end(0);
     EXPECT_EQ(screen.find_first_of("#%"), std::string::npos) << "a stray key was shown";
-    EXPECT_TRUE(same_settings(settings(), found));
 }
 
 TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
@@ -242,22 +229,16 @@ TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
         SCOPED_TRACE(strsignal(signal));
         screen.clear();
         start_typing();
-        if (signal == SIGINT) {
-            type("\x03");  // Ctrl-C
-        } else {
-            kill(program(), signal);
-        }
-        const int status = finish();
-        ASSERT_TRUE(WIFSIGNALED(status)) << status;
-        EXPECT_EQ(WTERMSIG(status), signal);
-        EXPECT_TRUE(same_settings(settings(), found));
+        if (signal == SIGINT) type("\x03");  // Ctrl-C
+        if (signal != SIGINT) kill(tcgetpgrp(master), signal);
+        expect_end(signal);
         EXPECT_TRUE(screen.ends_with("\033[0m")) << "the colour is not reset";
     }
 }
 
 TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
     start_typing();
-    const pid_t game = program();
+    const pid_t game = tcgetpgrp(master);
     type("\x1a");  // Ctrl-Z
     ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
     EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
@@ -274,10 +255,7 @@ TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
     ASSERT_TRUE(wait_for("Votre choix : "));
     type("\x04");  // Ctrl-D: end of input at the menu ends the game
     ASSERT_TRUE(wait_for("Merci d'avoir joué ./stories/mer.txt !\n"));
-    const int status = finish();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(same_settings(settings(), found));
+    expect_end(0);
 }
 
 }  // namespace

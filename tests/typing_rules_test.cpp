@@ -3,57 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 
 #include "typing_rules.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
-using typing_rules::Clock;
+using namespace typing_rules;
 
 TEST(TypingRules, OnlyEnterFinishesTheText) {
-    struct Case {
-        char byte;
-        bool finishes;
-    } cases[] = {{'\r', true}, {'\n', true}, {' ', false}, {'1', false}, {'z', false},
-                 {'\x1b', false}, {'\x04', false}, {'\x7f', false}, {'\0', false}, {'\xc3', false}};
-    for (const Case& c : cases) EXPECT_EQ(typing_rules::finishes_text(c.byte), c.finishes) << int(c.byte);
-
-    using typing_rules::KeyEvent;
+    for (const char byte : {'\r', '\n'}) EXPECT_TRUE(finishes_text(byte)) << int(byte);
+    for (const char byte : {' ', '1', 'z', '\x1b', '\x04', '\x7f', '\0', '\xc3'}) {
+        EXPECT_FALSE(finishes_text(byte)) << int(byte);
+    }
     constexpr unsigned space_key = 0x20;
-    EXPECT_TRUE(typing_rules::finishes_text(KeyEvent{true, typing_rules::enter_virtual_key}));
-    EXPECT_FALSE(typing_rules::finishes_text(KeyEvent{false, typing_rules::enter_virtual_key}));  // its release
-    EXPECT_FALSE(typing_rules::finishes_text(KeyEvent{true, space_key}));
+    EXPECT_TRUE(finishes_text(KeyEvent{true, enter_virtual_key}));
+    EXPECT_FALSE(finishes_text(KeyEvent{false, enter_virtual_key}));  // its release
+    EXPECT_FALSE(finishes_text(KeyEvent{true, space_key}));
 }
 
 TEST(TypingRules, WaitsNeverEndEarlyNorSpin) {
-    struct Case {
-        Clock::duration left;
-        int timeout_ms;
-    } cases[] = {
+    const std::pair<Clock::duration, int> cases[] = {
         {-5ms, 0}, {0ms, 0}, {1ns, 1}, {999us, 1}, {1ms, 1}, {1001us, 2}, {20ms, 20}, {19'999us, 20},
-        {24h, typing_rules::longest_wait_ms},
+        {24h, longest_wait_ms},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(typing_rules::wait_timeout_ms(c.left), c.timeout_ms) << c.left.count();
-    }
+    for (const auto& [left, timeout_ms] : cases) EXPECT_EQ(wait_timeout_ms(left), timeout_ms) << left.count();
 }
 
 TEST(TypingRules, AfterAStopTypingGoesOnFromTheMomentOfContinuing) {
-    const Clock::time_point due = Clock::time_point(100s);
-    struct Case {
-        Clock::time_point continued_at;
-        Clock::duration left_out;
-    } cases[] = {
-        {due - 15ms, 0ms},     // continued before the byte was due: its wait goes on
-        {due, 0ms},            //
-        {due + 1ms, 1ms},      // the overdue byte comes now, the next one a delay later
-        {due + 30s, 30s},      // a long stop: no burst of 1500 overdue bytes
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(typing_rules::time_lost_to_stop(due, c.continued_at), c.left_out)
-            << (c.continued_at - due).count();
-    }
+    const auto due = Clock::time_point(100s);
+    EXPECT_EQ(time_lost_to_stop(due, due - 15ms), 0ms);  // continued before the byte was due: its wait goes on
+    EXPECT_EQ(time_lost_to_stop(due, due), 0ms);
+    EXPECT_EQ(time_lost_to_stop(due, due + 1ms), 1ms);  // the overdue byte comes now, the next one a delay later
+    EXPECT_EQ(time_lost_to_stop(due, due + 30s), 30s);  // a long stop: no burst of 1500 overdue bytes
 }
 
 }  // namespace
