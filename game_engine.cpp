@@ -180,14 +180,14 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
         init_inventory(player_inventory);
 
         while (current_section_id != end_section_id) {
-            if (current_section_id < 0 || current_section_id >= loaded) {
+            if (!is_loaded_section(current_section_id, loaded)) {
                 out << "Erreur : La section " << current_section_id << " n'existe pas.\n";
                 tell(PlayEventKind::section_missing, current_section_id);
                 break;
             }
             tell(PlayEventKind::section_entered, current_section_id);
-            current_section_id = play_section(sections[static_cast<std::size_t>(current_section_id)],
-                                              player_inventory, current_section_id, story_filename);
+            current_section_id =
+                play_section(section_at(sections, current_section_id), player_inventory, current_section_id, story_filename);
         }
 
         out << "\n=== GAME OVER ===\n";

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.save) fuzz::write_file(save, *input.save);
 
     std::istringstream keys{std::string(input.keys)};
-    fuzz::DiscardingBuffer discarded;
+    DiscardingBuffer discarded;
     std::ostream out(&discarded);
     InstantPacer pacer;
     const ConsoleOverride console({&keys, &out, &pacer});

@@ -1,14 +1,11 @@
 // Shared by the fuzz targets: a private scratch folder for the files a run
-// writes, a console that discards what it is given, and the check that stops
-// the fuzzer on a broken rule.
+// writes and the check that stops the fuzzer on a broken rule.
 #pragma once
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <streambuf>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -63,11 +60,5 @@ inline std::string read_file(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Accepts and forgets every byte, one at a time like an unbuffered console.
-class DiscardingBuffer final : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
 
 }  // namespace fuzz

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <iosfwd>
 #include <optional>
+#include <streambuf>
 
 // Time source for paced output: the typewriter waits until deadlines it
 // computes from now().
@@ -57,6 +58,14 @@ public:
 
 private:
     Clock::time_point now_{};
+};
+
+// An output that accepts and forgets every byte, for tools that play a story
+// without showing it.
+class DiscardingBuffer final : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
 // The streams and the pacer the program talks through. None is owned.

@@ -95,6 +95,15 @@ void clear_section(Section& section, int id);
 // is kept beside it by its owner. Records past that count are never read.
 using SectionTable = std::array<Section, max_sections>;
 
+// Whether `id` names one of the `section_count` loaded sections: ids are
+// positions in the table, from 0.
+constexpr bool is_loaded_section(int id, int section_count) { return id >= 0 && id < section_count; }
+
+// The section at position `id`, which must be a loaded one.
+inline const Section& section_at(const SectionTable& sections, int id) {
+    return sections[static_cast<std::size_t>(id)];
+}
+
 // First of the `section_count` loaded sections whose id is `id`, or nullptr.
 const Section* get_section_by_id(const SectionTable& sections, int section_count, int id);
 

@@ -1,14 +1,13 @@
 // What the play modes of orlimar-check share: a story loaded for play with
 // the file lines of what it holds, a save slot in memory so that no play
-// mode ever touches a player's save, an output that goes nowhere, and the
-// way keys are shown to the author. Also the --jouer mode itself.
+// mode ever touches a player's save, and the way keys are shown to the
+// author. Also the --jouer mode itself.
 #pragma once
 
 #include <iosfwd>
 #include <memory>
 #include <optional>
 #include <span>
-#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -42,13 +41,6 @@ public:
 
 private:
     int section_;
-};
-
-// An output buffer that drops everything.
-class DiscardBuffer final : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
 // `text` without its colour escapes ("\033[" digits and ';' "m").

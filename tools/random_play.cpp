@@ -18,8 +18,6 @@ constexpr std::uint64_t extra_entry_odds = 10;
 // The answer at the replay question: anything but "o" means no.
 constexpr std::string_view replay_answer = "n\n";
 
-const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
-
 // The player of one playthrough: the engine reads its keys from this
 // buffer, which makes up the next answer only when the engine asks for it,
 // and the engine's events tell it where the game stands and what went wrong.
@@ -129,7 +127,7 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
     report.playthroughs = playthroughs;
     report.section_visits.assign(static_cast<std::size_t>(section_count), 0);
     report.option_picks.assign(static_cast<std::size_t>(section_count), {});
-    DiscardBuffer discard;
+    DiscardingBuffer discard;
     std::ostream out(&discard);
     InstantPacer pacer;
     for (int i = 0; i < playthroughs; ++i) {

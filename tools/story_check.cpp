@@ -30,10 +30,6 @@ Diagnostic error_at(int line, std::string message) { return {Severity::error, li
 Diagnostic warning_at(int line, std::string message) { return {Severity::warning, line, std::move(message)}; }
 Diagnostic remark_at(int line, std::string message) { return {Severity::remark, line, std::move(message)}; }
 
-bool is_loaded(int id, int section_count) { return id >= 0 && id < section_count; }
-
-const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
-
 // ===========================================================================
 // Listening to the loader
 
@@ -473,7 +469,7 @@ std::string_view written_number(std::string_view header) {
 
 // What a choice "-> Section : N" leads to, for a header that reads N.
 std::string where_target_leads(const NoticeCollector& collector, DecimalScan written, int section_count) {
-    if (written.status != DecimalStatus::ok || !is_loaded(written.value, section_count)) {
+    if (written.status != DecimalStatus::ok || !is_loaded_section(written.value, section_count)) {
         return "à une section qui n'existe pas : la partie s'arrêterait sur une erreur";
     }
     const auto at = static_cast<std::size_t>(written.value);
@@ -634,7 +630,7 @@ public:
         MissingItemSearch result;
         if (section_count_ <= 0 || lose_lines_ == 0) return result;
         for (const int start : starts_) {
-            if (is_loaded(start, section_count_) && !visit(state_key(start, HeldItems{}), -1)) result.complete = false;
+            if (is_loaded_section(start, section_count_) && !visit(state_key(start, HeldItems{}), -1)) result.complete = false;
         }
         for (std::size_t next = 0; next < states_.size() && found_.size() < lose_lines_; ++next) {
             if (!expand(next)) {
@@ -674,7 +670,7 @@ private:
         std::string next = state_key(0, held);  // the same inventory in each target section
         for (int c = 0; c < section.choice_count; ++c) {
             const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-            if (!is_loaded(target, section_count_)) continue;  // the playthrough ends there
+            if (!is_loaded_section(target, section_count_)) continue;  // the playthrough ends there
             next[0] = static_cast<char>(target);
             if (!visit(next, static_cast<int>(index))) return false;
         }
@@ -728,7 +724,7 @@ void check_targets(const SectionTable& sections, int section_count, const StoryL
         const Section& section = section_at(sections, id);
         for (int c = 0; c < section.choice_count; ++c) {
             const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-            if (target == end_section_id || is_loaded(target, section_count)) continue;
+            if (target == end_section_id || is_loaded_section(target, section_count)) continue;
             out.push_back(error_at(lines.choice[static_cast<std::size_t>(id)][static_cast<std::size_t>(c)],
                                    "le choix mène à la section " + std::to_string(target) +
                                        ", qui n'existe pas (" + section_range(section_count) +
@@ -856,7 +852,7 @@ std::vector<bool> reached_from(const SectionTable& sections, int section_count, 
     std::vector<bool> reached(static_cast<std::size_t>(count), false);
     std::vector<int> pending;
     for (const int start : starts) {
-        if (is_loaded(start, count) && !reached[static_cast<std::size_t>(start)]) {
+        if (is_loaded_section(start, count) && !reached[static_cast<std::size_t>(start)]) {
             reached[static_cast<std::size_t>(start)] = true;
             pending.push_back(start);
         }
@@ -866,7 +862,7 @@ std::vector<bool> reached_from(const SectionTable& sections, int section_count, 
         pending.pop_back();
         for (int c = 0; c < section.choice_count; ++c) {
             const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-            if (is_loaded(target, count) && !reached[static_cast<std::size_t>(target)]) {
+            if (is_loaded_section(target, count) && !reached[static_cast<std::size_t>(target)]) {
                 reached[static_cast<std::size_t>(target)] = true;
                 pending.push_back(target);
             }
@@ -893,7 +889,7 @@ std::vector<bool> sections_that_can_end(const SectionTable& sections, int sectio
             bool ends = section.choice_count == 0;
             for (int c = 0; c < section.choice_count && !ends; ++c) {
                 const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-                ends = !is_loaded(target, count) || can_end[static_cast<std::size_t>(target)];
+                ends = !is_loaded_section(target, count) || can_end[static_cast<std::size_t>(target)];
             }
             if (ends) {
                 can_end[static_cast<std::size_t>(id)] = true;

@@ -95,11 +95,11 @@ void write_story_map(std::ostream& out, std::string_view title, const SectionTab
     bool needs_end_node = false;
     std::set<int> missing_targets;
     for (int id = 0; id < count; ++id) {
-        const Section& section = sections[static_cast<std::size_t>(id)];
+        const Section& section = section_at(sections, id);
         write_section_node(out, id, section, reachable[static_cast<std::size_t>(id)]);
     }
     for (int id = 0; id < count; ++id) {
-        const Section& section = sections[static_cast<std::size_t>(id)];
+        const Section& section = section_at(sections, id);
         const bool greyed = !reachable[static_cast<std::size_t>(id)];
         for (int c = 0; c < section.choice_count; ++c) {
             const Choice& choice = section.choices[static_cast<std::size_t>(c)];
@@ -109,7 +109,7 @@ void write_story_map(std::ostream& out, std::string_view title, const SectionTab
             if (target == end_section_id) {
                 head = dot_string(end_node);
                 needs_end_node = true;
-            } else if (target >= 0 && target < count) {
+            } else if (is_loaded_section(target, count)) {
                 head = section_node(target);
             } else {
                 head = missing_node(target);

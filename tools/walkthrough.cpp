@@ -18,9 +18,6 @@ namespace {
 constexpr std::string_view menu_answer = "1\n";
 constexpr std::string_view replay_answers = "n\nn\n";
 
-bool is_loaded(int id, int section_count) { return id >= 0 && id < section_count; }
-
-const Section& section_at(const SectionTable& sections, int id) { return sections[static_cast<std::size_t>(id)]; }
 
 // How the breadth-first search first reached a section.
 struct Route {
@@ -41,7 +38,7 @@ std::vector<Route> shortest_routes(const SectionTable& sections, int section_cou
         const Section& section = section_at(sections, id);
         for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
             const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-            if (!is_loaded(target, section_count)) continue;
+            if (!is_loaded_section(target, section_count)) continue;
             Route& route = routes[static_cast<std::size_t>(target)];
             if (route.reached) continue;
             route = {true, id, c + 1};
