@@ -954,20 +954,24 @@ std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_
 
 namespace {
 
-// Runs `load` (one of the loader's entry points) with a listener, then every
-// check. The loader's own messages to the player are kept out of the way:
-// the diagnostics say the same, for the author.
+// Runs `load` (one of the loader's entry points) with the loader's own
+// messages to the player kept out of the way: the diagnostics say the same,
+// for the author.
+template <typename Load>
+int load_quietly(Load load) {
+    std::ostringstream messages_to_the_player;
+    Console quiet = current_console();
+    quiet.out = &messages_to_the_player;
+    const ConsoleOverride guard(quiet);
+    return load();
+}
+
+// Loads with a listener, then runs every check.
 template <typename Load>
 CheckedStory check_loaded(Load load) {
     CheckedStory checked;
     NoticeCollector collector(*checked.sections);
-    std::ostringstream messages_to_the_player;
-    {
-        Console quiet = current_console();
-        quiet.out = &messages_to_the_player;
-        const ConsoleOverride guard(quiet);
-        checked.section_count = load(*checked.sections, &collector);
-    }
+    checked.section_count = load_quietly([&] { return load(*checked.sections, &collector); });
     checked.diagnostics = describe_notices(collector);
     const bool refused = has_notice(collector, LoadNoticeKind::file_unopenable) ||
                          has_notice(collector, LoadNoticeKind::too_many_sections);
@@ -992,11 +996,7 @@ CheckedStory check_story(std::istream& in, std::string_view name) {
 
 int load_story_lines(const std::string& path, SectionTable& sections, StoryLines& lines) {
     NoticeCollector collector(sections);
-    std::ostringstream messages_to_the_player;
-    Console quiet = current_console();
-    quiet.out = &messages_to_the_player;
-    const ConsoleOverride guard(quiet);
-    const int section_count = load_story(path, sections, &collector);
+    const int section_count = load_quietly([&] { return load_story(path, sections, &collector); });
     lines = collector.lines;
     return section_count;
 }
