@@ -7,18 +7,18 @@
 #include <ostream>
 #include <string_view>
 
+#include "colour.hpp"
 #include "console.hpp"
 #include "save_load.hpp"
 
 namespace {
 
-constexpr std::string_view yellow = "\033[33m";
-constexpr std::string_view green = "\033[32m";
-constexpr std::string_view red = "\033[31m";
-constexpr std::string_view reset = "\033[0m";
+constexpr std::string_view yellow = colour_yellow;
+constexpr std::string_view green = colour_green;
+constexpr std::string_view red = colour_red;
+constexpr std::string_view reset = colour_reset;
 
 constexpr std::string_view replay_question = "Voulez-vous rejouer ? (o/n) : ";
-constexpr std::string_view player_name = "Vous";
 constexpr std::string_view quoted_player_name = "\"Vous\"";
 
 // The title banner: ORLI in yellow, then MAR in green, set off to the right.
@@ -79,22 +79,25 @@ std::size_t valid_count(std::span<const T> entries, int count) {
 
 void print_choice_menu(std::span<const Choice> choices) {
     std::ostream& out = console_out();
+    const MenuNumbers menu = menu_numbers(choices);
     out << "\n--- Vos Choix  ---\n";  // two blanks before the dashes: the menu's look, kept as it is
     int number = 1;
     for (const Choice& choice : choices) {
         out << green << number++ << ". " << choice.text.view() << reset << '\n';
     }
-    out << yellow << number << ". Consulter l'inventaire" << reset << '\n';
-    out << yellow << number + 1 << ". Sauvegarder la partie" << reset << '\n';
+    out << yellow << menu.inventory() << ". Consulter l'inventaire" << reset << '\n';
+    out << yellow << menu.save() << ". Sauvegarder la partie" << reset << '\n';
     out << "Votre choix : ";
 }
 
-// Reads menu numbers until one lies within [1, last]; empty at end of input.
-std::optional<int> read_menu_number(int last) {
+// Reads menu numbers until one names an entry; empty at end of input.
+std::optional<int> read_menu_number(MenuNumbers menu) {
     for (;;) {
         const NumberAnswer answer = read_number();
         if (answer.status == NumberStatus::end_of_input) return std::nullopt;
-        if (answer.status == NumberStatus::number && answer.value >= 1 && answer.value <= last) return answer.value;
+        if (answer.status == NumberStatus::number && menu_entry(menu, answer.value) != MenuEntry::invalid) {
+            return answer.value;
+        }
         console_out() << red << "Choix invalide. Veuillez réessayer : " << reset;
     }
 }
@@ -166,7 +169,7 @@ void welcome_player(std::string_view selected_file) {
 
 void start_game(const SectionTable& sections, int section_count, std::string_view story_filename) {
     std::ostream& out = console_out();
-    const int loaded = std::clamp(section_count, 0, max_sections);
+    const int loaded = loaded_count(section_count);
     Inventory player_inventory;
     for (;;) {
         // A saved 0 reads as no save: the new game starts at section 0 all the same.
@@ -205,11 +208,17 @@ int play_section(const Section& section, Inventory& inventory, int current_secti
                  std::string_view story_filename) {
     narration(section.narration);
     collect_items(section, inventory);
-    if (section.dialogue_count > 0) dialogues(section.dialogues, section.dialogue_count);
-    if (section.choice_count > 0) {
-        return process_choices(section.choices, section.choice_count, inventory, current_section_id, story_filename);
+    if (!section_dialogues(section).empty()) dialogues(section.dialogues, section.dialogue_count);
+    switch (section_end(section)) {
+        case SectionEnd::choice_menu:
+            return process_choices(section.choices, section.choice_count, inventory, current_section_id,
+                                   story_filename);
+        case SectionEnd::ending_screen:
+            ending(section.narration);  // its answer is asked again by the game loop
+            return end_section_id;
+        case SectionEnd::stop:
+            return end_section_id;
     }
-    if (section.is_ending != 0) ending(section.narration);  // its answer is asked again by the game loop
     return end_section_id;
 }
 
@@ -219,9 +228,8 @@ void narration(std::string_view narration) {
 }
 
 void collect_items(const Section& section, Inventory& inventory) {
-    const std::span<const Item> items(section.items);
     int index = 0;
-    for (const Item& item : items.first(valid_count(items, section.item_count))) {
+    for (const Item& item : section_items(section)) {
         if (item.type == item_gain) {
             if (!add_item(inventory, item.name)) tell(PlayEventKind::inventory_full, section.id, index);
         } else if (item.type == item_lose && !remove_item(inventory, item.name)) {
@@ -236,7 +244,7 @@ void collect_items(const Section& section, Inventory& inventory) {
 // (so "Vous " with the blank the usual "- Vous : ..." leaves does), or when
 // it is "Vous" in double quotes.
 bool is_player_name(std::string_view name) {
-    return name > player_name || name == quoted_player_name;
+    return name > player_speaker || name == quoted_player_name;
 }
 
 void dialogues(std::span<const Dialogue> entries, int dialogue_count) {
@@ -260,23 +268,39 @@ bool ending(std::string_view ending_text) {
 int process_choices(std::span<const Choice> choices, int choice_count, Inventory& inventory,
                     int current_section_id, std::string_view story_filename) {
     const std::span<const Choice> options = choices.first(valid_count(choices, choice_count));
-    const int option_count = static_cast<int>(options.size());
-    const int inventory_entry = option_count + 1;
-    const int save_entry = option_count + 2;
+    const MenuNumbers menu = menu_numbers(options);
     // After a look at the inventory or a save the whole menu comes back.
     for (;;) {
         print_choice_menu(options);
-        const std::optional<int> picked = read_menu_number(save_entry);
+        const std::optional<int> picked = read_menu_number(menu);
         if (!picked) return end_section_id;
-        if (*picked == inventory_entry) {
-            display_inventory(inventory);
-        } else if (*picked == save_entry) {
-            current_save_slot().save(story_filename, current_section_id);
-        } else {
-            tell(PlayEventKind::choice_picked, current_section_id, *picked - 1);
-            return options[static_cast<std::size_t>(*picked - 1)].next_section_id;
+        switch (menu_entry(menu, *picked)) {
+            case MenuEntry::inventory:
+                display_inventory(inventory);
+                break;
+            case MenuEntry::save:
+                current_save_slot().save(story_filename, current_section_id);
+                break;
+            case MenuEntry::option:
+                tell(PlayEventKind::choice_picked, current_section_id, *picked - 1);
+                return options[static_cast<std::size_t>(*picked - 1)].next_section_id;
+            case MenuEntry::invalid:  // read_menu_number asks again for these
+                break;
         }
     }
+}
+
+MenuNumbers menu_numbers(std::span<const Choice> options) {
+    return MenuNumbers{static_cast<int>(std::min<std::size_t>(options.size(), max_choices))};
+}
+
+MenuNumbers menu_numbers(const Section& section) { return menu_numbers(section_options(section)); }
+
+MenuEntry menu_entry(MenuNumbers menu, int number) {
+    if (number >= 1 && number <= menu.options) return MenuEntry::option;
+    if (number == menu.inventory()) return MenuEntry::inventory;
+    if (number == menu.save()) return MenuEntry::save;
+    return MenuEntry::invalid;
 }
 
 void apply_consequence(int consequence_id, Inventory& inventory, std::string_view item_add,

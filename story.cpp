@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "colour.hpp"
 #include "console.hpp"
 #include "decimal.hpp"
 #include "file_path.hpp"
@@ -19,8 +20,34 @@
 // ===========================================================================
 // Section lookup
 
+namespace {
+
+// The first `count` entries of a record array, `count` clamped to its size.
+template <typename T, std::size_t N>
+std::span<const T> valid_entries(const std::array<T, N>& entries, int count) {
+    const auto valid = static_cast<std::size_t>(std::clamp<long long>(count, 0, static_cast<long long>(N)));
+    return std::span<const T>(entries).first(valid);
+}
+
+}  // namespace
+
+std::span<const Dialogue> section_dialogues(const Section& section) {
+    return valid_entries(section.dialogues, section.dialogue_count);
+}
+
+std::span<const Choice> section_options(const Section& section) {
+    return valid_entries(section.choices, section.choice_count);
+}
+
+std::span<const Item> section_items(const Section& section) { return valid_entries(section.items, section.item_count); }
+
+SectionEnd section_end(const Section& section) {
+    if (!section_options(section).empty()) return SectionEnd::choice_menu;
+    return section.is_ending != 0 ? SectionEnd::ending_screen : SectionEnd::stop;
+}
+
 const Section* get_section_by_id(const SectionTable& sections, int section_count, int id) {
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     for (int i = 0; i < count; ++i) {
         if (sections[static_cast<std::size_t>(i)].id == id) return &sections[static_cast<std::size_t>(i)];
     }
@@ -141,14 +168,6 @@ private:
     bool split_ = false;
 };
 
-constexpr std::string_view section_marker = "# Section";
-constexpr std::string_view narration_marker = "[Narration]";
-constexpr std::string_view narration_end_marker = "[/Narration]";
-constexpr std::string_view dialogue_marker = "[Dialogue]";
-constexpr std::string_view choice_marker = "[Choix]";
-constexpr std::string_view ending_marker = "[Fin]";
-constexpr std::string_view choice_arrow = "->";
-constexpr std::string_view consequence_marker = "ID_Conséquence : ";
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 // The line up to its first CR or LF.
@@ -179,10 +198,9 @@ bool is_between(std::string_view line, char first, char last) {
 
 // " Section : %d" on `text`, with the white-space rules of formatted input.
 DecimalStatus parse_target(std::string_view text, int& value) {
-    constexpr std::string_view word = "Section";
     text = skip_format_blanks(text);
-    if (!text.starts_with(word)) return DecimalStatus::no_number;
-    text = skip_format_blanks(text.substr(word.size()));
+    if (!text.starts_with(target_word)) return DecimalStatus::no_number;
+    text = skip_format_blanks(text.substr(target_word.size()));
     if (!text.starts_with(':')) return DecimalStatus::no_number;
     const DecimalScan scan = scan_decimal(text.substr(1));
     if (scan.status == DecimalStatus::ok) value = scan.value;
@@ -295,7 +313,7 @@ private:
         while (count < max_dialogues && read_line(line)) {
             const int line_number = reader_.line_number();
             if (reader_.was_split()) report(LoadNoticeKind::dialogue_line_split, line_number, -1, line);
-            if (line.empty() || line.front() != '-') {
+            if (!line.starts_with(dialogue_dash)) {
                 note_swallowed(line, line_number);
                 break;
             }
@@ -620,8 +638,8 @@ void display_story_title(std::string_view selected_file) {
 
 void display_select_story() {
     std::ostream& out = console_out();
-    out << "\033[34m\n" << "\n";
+    out << colour_blue << "\n" << "\n";
     for (std::string_view row : select_story_rows) out << row << "\n";
     out << std::string(select_story_blank_row, ' ') << "\n";
-    out << "\033[0m\n";
+    out << colour_reset << "\n";
 }

@@ -75,6 +75,9 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
 int play_section(const Section& section, Inventory& inventory, int current_section_id,
                  std::string_view story_filename);
 
+// The name the player's own lines are spoken under ("- Vous : ...").
+inline constexpr std::string_view player_speaker = "Vous";
+
 // Whether a dialogue line's speaker is shown in the player's green rather
 // than in red. The test is on the bytes alone: "Vous " and "\"Vous\"" are
 // green, and so is any name that sorts after "Vous" (lower-case and accented
@@ -89,6 +92,30 @@ void dialogues(std::span<const Dialogue> dialogues, int dialogue_count);
 bool ending(std::string_view ending_text);
 
 // --- Choice menu and consequences -------------------------------------------
+
+// The numbers of a choice menu: the options from 1, then the inventory and
+// the save entries, always the last two.
+struct MenuNumbers {
+    int options = 0;  // how many options; they are numbered 1 to options
+
+    [[nodiscard]] constexpr int inventory() const { return options + 1; }
+    [[nodiscard]] constexpr int save() const { return options + 2; }
+    [[nodiscard]] constexpr int last() const { return save(); }
+};
+
+// The menu of a section: its options, clamped to what a section holds.
+MenuNumbers menu_numbers(const Section& section);
+MenuNumbers menu_numbers(std::span<const Choice> options);
+
+// What a number answers at a menu.
+enum class MenuEntry {
+    option,     // options 1 to n: the option number - 1
+    inventory,  // n + 1
+    save,       // n + 2
+    invalid,    // anything else: asked again
+};
+
+MenuEntry menu_entry(MenuNumbers menu, int number);
 
 // Shows the choice menu until an option is picked; returns its target, or
 // end_section_id when the input runs out.

@@ -46,6 +46,21 @@ inline constexpr int consequence_lose = 2;
 inline constexpr int end_section_id = -1;
 
 // ---------------------------------------------------------------------------
+// The story format's spelling. The reader compares these byte for byte from
+// the first byte of a line; the author tools quote and look for the same.
+
+inline constexpr std::string_view section_marker = "# Section";
+inline constexpr std::string_view narration_marker = "[Narration]";
+inline constexpr std::string_view narration_end_marker = "[/Narration]";
+inline constexpr std::string_view dialogue_marker = "[Dialogue]";
+inline constexpr std::string_view choice_marker = "[Choix]";
+inline constexpr std::string_view ending_marker = "[Fin]";
+inline constexpr std::string_view dialogue_dash = "-";    // starts a dialogue line
+inline constexpr std::string_view choice_arrow = "->";    // ends an option's text
+inline constexpr std::string_view target_word = "Section";  // " Section : N" after the arrow
+inline constexpr std::string_view consequence_marker = "ID_Conséquence : ";
+
+// ---------------------------------------------------------------------------
 // Records
 
 struct Item {
@@ -103,6 +118,31 @@ constexpr bool is_loaded_section(int id, int section_count) { return id >= 0 && 
 inline const Section& section_at(const SectionTable& sections, int id) {
     return sections[static_cast<std::size_t>(id)];
 }
+
+// How many sections of a table are loaded, whatever the count says: counts
+// outside 0 to max_sections are clamped, so that no table is read past its end.
+constexpr int loaded_count(int section_count) {
+    return section_count < 0 ? 0 : (section_count > max_sections ? max_sections : section_count);
+}
+
+// The valid entries of a section, whatever its counts say: a count below 0
+// gives none, one above the capacity the whole array. Every reader of a
+// section goes through these.
+std::span<const Dialogue> section_dialogues(const Section& section);
+std::span<const Choice> section_options(const Section& section);
+std::span<const Item> section_items(const Section& section);
+
+// How playing a section ends, once its narration, items and dialogues are
+// shown: the choice menu when it has options (an ending flag is then never
+// looked at), else the ending screen when it carries "[Fin]", else the
+// playthrough simply stops.
+enum class SectionEnd {
+    choice_menu,
+    ending_screen,
+    stop,
+};
+
+SectionEnd section_end(const Section& section);
 
 // First of the `section_count` loaded sections whose id is `id`, or nullptr.
 const Section* get_section_by_id(const SectionTable& sections, int section_count, int id);

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "story.hpp"
+#include "wording.hpp"
 
 namespace {
 
@@ -13,14 +14,6 @@ namespace {
 constexpr std::string_view latin1_letters =
     "aaaaaa.ceeeeiiiidnooooo.ouuuuy.."
     "aaaaaa.ceeeeiiiidnooooo.ouuuuy.y";
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim_blanks(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 // A byte that can be part of a word: an ASCII letter or any byte of a
 // multi-byte character.
@@ -35,7 +28,7 @@ std::size_t word_end(std::string_view text, std::size_t from) {
 }
 
 std::size_t skip_blanks(std::string_view text, std::size_t from) {
-    while (from < text.size() && is_blank(text[from])) ++from;
+    while (from < text.size() && is_line_blank(text[from])) ++from;
     return from;
 }
 
@@ -176,9 +169,9 @@ std::optional<NearMiss> marker_near_miss(std::string_view line) {
 
 // "# section 2", "#Section 2", "## Section 2", "Section 2".
 std::optional<NearMiss> header_near_miss(std::string_view line) {
-    constexpr std::string_view header = "# Section";
+    constexpr std::string_view header = section_marker;
     std::size_t start = 0;
-    while (start < line.size() && (line[start] == '#' || is_blank(line[start]))) ++start;
+    while (start < line.size() && (line[start] == '#' || is_line_blank(line[start]))) ++start;
     const bool hashed = start > 0 && line.front() == '#';
     const std::size_t end = word_end(line, start);
     if (fold_spelling(line.substr(start, end - start)) != "section") return std::nullopt;
@@ -194,7 +187,7 @@ std::optional<NearMiss> header_near_miss(std::string_view line) {
         cause = NearMissCause::letters;
     }
     std::string wanted(header);
-    if (!rest.empty() && !is_blank(rest.front())) wanted += ' ';
+    if (!rest.empty() && !is_line_blank(rest.front())) wanted += ' ';
     wanted += rest;
     return NearMiss{NearMissKind::section_header, cause, std::move(wanted)};
 }

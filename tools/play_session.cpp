@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "colour.hpp"
 #include "console.hpp"
 #include "file_path.hpp"
 #include "game_engine.hpp"
@@ -9,15 +10,6 @@
 namespace {
 
 constexpr std::string_view stories_prefix = "./stories/";
-
-// Length of the colour escape starting at `at` ("\033[", digits and ';',
-// "m"), or 0 when none starts there.
-std::size_t colour_escape_length(std::string_view text, std::size_t at) {
-    if (text.substr(at, 2) != "\033[") return 0;
-    std::size_t end = at + 2;
-    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == ';')) ++end;
-    return end < text.size() && text[end] == 'm' ? end + 1 - at : 0;
-}
 
 }  // namespace
 
@@ -46,7 +38,7 @@ std::string without_colours(std::string_view text) {
     std::string plain;
     plain.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
-        if (const std::size_t skip = colour_escape_length(text, at); skip > 0) {
+        if (const std::size_t skip = colour_code_length(text, at); skip > 0) {
             at += skip;
         } else {
             plain += text[at++];

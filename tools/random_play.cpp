@@ -7,7 +7,7 @@
 
 #include "console.hpp"
 #include "game_engine.hpp"
-#include "text_excerpt.hpp"
+#include "wording.hpp"
 
 namespace {
 
@@ -144,11 +144,6 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
 
 namespace {
 
-// "0 erreur", "1 erreur", "2 erreurs": in French, 0 and 1 take the singular.
-std::string count_of(long long count, std::string_view word, std::string_view plural_ending = "s") {
-    return std::to_string(count) + " " + std::string(word) + (count > 1 ? std::string(plural_ending) : "");
-}
-
 std::string first_time(const ErrorRecord& record) {
     return ", " + count_of(record.count, "fois", "") + " ; la première avec la graine " +
            std::to_string(record.first_seed) + " et les choix " + format_keys(record.first_keys);
@@ -190,7 +185,7 @@ void add_errors(const PlayableStory& story, const RandomPlayReport& report, std:
                                  std::to_string(record.missing_section) + ", qui n'existe pas" + first_time(record)});
             continue;
         }
-        const std::string item = "« " + valid_utf8(section_at(*story.sections, place.section).items[index].name.view()) + " »";
+        const std::string item = exact_quote(section_at(*story.sections, place.section).items[index].name.view());
         const std::string what = place.kind == RandomErrorKind::item_missing
                                      ? "l'objet " + item + " n'est pas dans l'inventaire quand cette ligne le retire"
                                      : "inventaire plein : l'objet " + item + " n'est pas ajouté";

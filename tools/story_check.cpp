@@ -18,13 +18,9 @@
 #include "inventor.hpp"
 #include "near_miss.hpp"
 #include "text_excerpt.hpp"
+#include "wording.hpp"
 
 namespace {
-
-// Longest piece of a story line quoted in a message.
-constexpr std::size_t quoted_line_characters = 40;
-
-std::string quote(std::string_view text) { return "« " + excerpt(text, quoted_line_characters) + " »"; }
 
 Diagnostic error_at(int line, std::string message) { return {Severity::error, line, std::move(message)}; }
 Diagnostic warning_at(int line, std::string message) { return {Severity::warning, line, std::move(message)}; }
@@ -183,8 +179,6 @@ std::string swallowed_header_note(const LoadNotice& notice) {
 }
 
 // --- Lines that were nearly right --------------------------------------------
-
-std::string exact_quote(std::string_view text) { return "« " + valid_utf8(text) + " »"; }
 
 std::string_view near_miss_cause(const NearMiss& miss) {
     switch (miss.cause) {
@@ -411,8 +405,7 @@ std::string red_spelling_advice(std::string_view name) {
 }
 
 Diagnostic describe_green_speaker(const NoticeCollector::GreenSpeaker& speaker) {
-    std::string_view name = speaker.name;
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    const std::string_view name = trim_trailing_blanks(speaker.name);
     return warning_at(speaker.line, "le nom " + quote(name) +
                                         " s'affiche en vert, comme celui du joueur : le jeu met en vert tout nom "
                                         "classé après « Vous » octet par octet (initiale minuscule ou accentuée, "
@@ -459,9 +452,7 @@ std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
 
 // The digits written after "# Section", if any.
 std::string_view written_number(std::string_view header) {
-    constexpr std::string_view marker = "# Section";
-    std::string_view rest = header.substr(std::min(marker.size(), header.size()));
-    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    const std::string_view rest = trim_leading_blanks(header.substr(std::min(section_marker.size(), header.size())));
     std::size_t digits = 0;
     while (digits < rest.size() && is_decimal_digit(rest[digits])) ++digits;
     return rest.substr(0, digits);
@@ -1021,11 +1012,6 @@ int exit_status(const std::vector<Diagnostic>& diagnostics) {
 
 namespace {
 
-// "0 erreur", "1 erreur", "2 erreurs": in French, 0 and 1 take the singular.
-std::string count_of(std::size_t count, std::string_view word) {
-    return std::to_string(count) + " " + std::string(word) + (count > 1 ? "s" : "");
-}
-
 std::string_view severity_word(Severity severity) {
     switch (severity) {
         case Severity::error: return "erreur";
@@ -1046,7 +1032,7 @@ void print_diagnostics(std::ostream& out, std::string_view file, const std::vect
         if (diagnostic.line > 0) out << ':' << diagnostic.line;
         out << ": " << severity_word(diagnostic.severity) << ": " << diagnostic.message << '\n';
     }
-    const auto count = [&](Severity severity) { return counts[static_cast<std::size_t>(severity)]; };
+    const auto count = [&](Severity severity) { return static_cast<long long>(counts[static_cast<std::size_t>(severity)]); };
     out << file << ": " << count_of(count(Severity::error), "erreur") << ", "
         << count_of(count(Severity::warning), "avertissement");
     if (count(Severity::remark) > 0) out << " et " << count_of(count(Severity::remark), "remarque");

@@ -8,6 +8,7 @@
 
 #include "story_check.hpp"
 #include "text_excerpt.hpp"
+#include "wording.hpp"
 
 namespace {
 
@@ -47,11 +48,6 @@ std::string label(std::initializer_list<std::string> lines) {
 
 bool is_ending_screen(const Section& section) { return section.is_ending != 0 && section.choice_count == 0; }
 bool is_dead_end(const Section& section) { return section.is_ending == 0 && section.choice_count == 0; }
-
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return std::string(text);
-}
 
 void write_section_node(std::ostream& out, int id, const Section& section, bool reachable) {
     std::string mark;
@@ -117,7 +113,7 @@ void write_story_map(std::ostream& out, std::string_view title, const SectionTab
                 colour = ", color=red, fontcolor=red";
             }
             out << "  " << section_node(id) << " -> " << head
-                << " [label=" << label({excerpt(trimmed(choice.text.view()), edge_text_characters)}) << colour
+                << " [label=" << label({excerpt(trim_trailing_blanks(choice.text.view()), edge_text_characters)}) << colour
                 << "];\n";
         }
     }
