@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "check_command.hpp"
 #include "story_check.hpp"
 #include "support.hpp"
 #include "text_excerpt.hpp"
@@ -189,8 +190,9 @@ TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {
 TEST(CheckCommand, BadArgumentsGiveTheUsageAndStatusTwo) {
     using Args = std::vector<std::string>;
     for (const Args& args : std::vector<Args>{{"--dot"}, {"--dot", "a", "b"}, {"--dot", "--dot", "a"}, {"-v", "a"}}) {
+        std::istringstream no_keys;
         std::ostringstream out, err;
-        EXPECT_EQ(run_check_command(args, out, err), 2);
+        EXPECT_EQ(run_check_command(args, no_keys, out, err), 2);
         EXPECT_NE(err.str().find("usage : orlimar-check FICHIER..."), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
     }

@@ -1,3 +1,5 @@
+#include "story_map.hpp"
+
 // The story map: a Graphviz digraph of the loaded sections and their choices.
 #include <algorithm>
 #include <initializer_list>

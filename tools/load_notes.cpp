@@ -1,0 +1,392 @@
+#include "load_notes.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <unordered_set>
+#include <utility>
+
+#include "console.hpp"
+#include "decimal.hpp"
+#include "game_engine.hpp"
+#include "inventor.hpp"
+#include "near_miss.hpp"
+#include "text_excerpt.hpp"
+#include "wording.hpp"
+
+namespace {
+
+// How a byte is named in a message to an author.
+std::string describe_byte(std::string_view bytes) {
+    if (bytes.empty()) return "la fin de ligne";
+    const char c = bytes.front();
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ' ') return "une espace";
+    if (c == '\t') return "une tabulation";
+    if (c == '\n' || c == '\r') return "la fin de ligne";
+    if (byte < 0x20 || byte >= 0x7F) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        return std::string("l'octet 0x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return std::string("« ") + c + " »";
+}
+
+// What a line swallowed at the end of a block is, as named to an author.
+std::string_view describe_swallowed_line(std::string_view line) {
+    switch (classify_line(line)) {
+        case LineKind::section_header:
+            return "un en-tête de section";
+        case LineKind::gain_item:
+        case LineKind::lose_item:
+            return "une ligne d'objet";
+        case LineKind::narration_start:
+        case LineKind::narration_end:
+        case LineKind::dialogue_start:
+        case LineKind::choice_start:
+        case LineKind::ending:
+            return "un marqueur";
+        case LineKind::other:
+            break;
+    }
+    return "du texte";
+}
+
+// What a line that the main loop ignores looks like it was meant to be.
+std::string_view describe_ignored_line(std::string_view line) {
+    if (line.find("->") != std::string_view::npos) return "une ligne de choix";
+    if (line.starts_with('-')) return "une ligne de dialogue";
+    if (classify_line(line) == LineKind::narration_end) return "un marqueur [/Narration]";
+    return "du texte";
+}
+
+// What happens to a choice whose target could not be read.
+std::string kept_target_note(const NoticeCollector& collector, int line) {
+    const auto found = collector.target_on_line.find(line);
+    if (found == collector.target_on_line.end()) return {};
+    return " ; ce choix mène à la section " + std::to_string(found->second);
+}
+
+// A header swallowed by a block opens no section: what follows goes on
+// filling the current one.
+std::string swallowed_header_note(const LoadNotice& notice) {
+    if (classify_line(notice.bytes) != LineKind::section_header || notice.section < 0) return {};
+    return ", si bien qu'aucune section ne s'ouvre ici et que la suite remplace le contenu de la section " +
+           std::to_string(notice.section);
+}
+
+// --- Lines that were nearly right --------------------------------------------
+
+std::string_view near_miss_cause(const NearMiss& miss) {
+    switch (miss.cause) {
+        case NearMissCause::letters:
+            return "le jeu compare les marqueurs à l'octet près, majuscules et accents compris";
+        case NearMissCause::typographic_quotes:
+            return miss.kind == NearMissKind::gain_item
+                       ? "il faut des guillemets droits \", pas des guillemets typographiques"
+                       : "il faut les signes < et > du clavier, pas des guillemets typographiques";
+        case NearMissCause::missing_sign:
+            switch (miss.kind) {
+                case NearMissKind::section_header: return "il manque le « # » du début";
+                case NearMissKind::marker: return "il manque un crochet";
+                case NearMissKind::gain_item: return "il manque un guillemet";
+                case NearMissKind::lose_item: return "il manque un chevron";
+            }
+            break;
+        case NearMissCause::stray_blanks:
+            return miss.kind == NearMissKind::marker ? "pas d'espace entre les crochets et le mot"
+                                                     : "rien ne doit suivre le dernier signe, pas même une espace";
+        case NearMissCause::spelling:
+            return miss.kind == NearMissKind::section_header
+                       ? "un en-tête commence exactement par « # Section » : un dièse, une espace, Section"
+                       : "le mot doit être exactement celui du format";
+    }
+    return {};
+}
+
+Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss) {
+    std::string_view what;
+    switch (miss.kind) {
+        case NearMissKind::section_header: what = "en-tête de section mal écrit"; break;
+        case NearMissKind::marker: what = "marqueur mal écrit"; break;
+        case NearMissKind::gain_item:
+        case NearMissKind::lose_item: what = "ligne d'objet mal écrite"; break;
+    }
+    const std::string wanted =
+        miss.kind == NearMissKind::section_header ? quote(miss.wanted) : exact_quote(miss.wanted);
+    return warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" +
+                                std::string(near_miss_cause(miss)) + ") ; écrivez " + wanted);
+}
+
+// The near miss a line ignored by the main loop is, if any.
+std::optional<Diagnostic> ignored_near_miss(const LoadNotice& notice) {
+    if (notice.kind != LoadNoticeKind::line_ignored && notice.kind != LoadNoticeKind::outside_section) return {};
+    if (notice.bytes.empty()) return {};
+    const std::optional<NearMiss> miss = near_miss(notice.bytes);
+    if (!miss) return {};
+    return describe_near_miss(notice.line, notice.bytes, *miss);
+}
+
+// The message for a problem the loader noticed.
+std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const NoticeCollector& collector) {
+    const int line = notice.line;
+    switch (notice.kind) {
+        case LoadNoticeKind::file_unopenable:
+            return error_at(0, "impossible d'ouvrir le fichier");
+        case LoadNoticeKind::too_many_sections:
+            return error_at(line, "plus de " + std::to_string(max_sections) +
+                                      " sections : le jeu refuse de charger l'histoire");
+        case LoadNoticeKind::target_unparsed:
+            return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + describe_byte(notice.bytes) +
+                                      " puis attend « Section : N »" + kept_target_note(collector, line));
+        case LoadNoticeKind::target_missing:
+            return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
+        case LoadNoticeKind::target_out_of_int_range:
+            return error_at(line, "numéro de section trop grand pour être lu" + kept_target_note(collector, line));
+        case LoadNoticeKind::block_end_swallowed:
+            return warning_at(line, "ligne perdue (" + std::string(describe_swallowed_line(notice.bytes)) +
+                                        ") : elle termine le bloc de dialogue ou de choix qui la précède "
+                                        "sans être lue" + swallowed_header_note(notice) +
+                                        " ; laissez une ligne vide avant elle");
+        case LoadNoticeKind::dialogue_without_colon:
+            return warning_at(line, "ligne de dialogue sans « : » : elle est sautée");
+        case LoadNoticeKind::dialogue_past_limit:
+            return warning_at(line, "ligne de dialogue au-delà de la " + std::to_string(max_dialogues) +
+                                        "e du bloc : elle est ignorée");
+        case LoadNoticeKind::choice_past_limit:
+            return warning_at(line, "choix au-delà du " + std::to_string(max_choices) +
+                                        "e du bloc : il est ignoré");
+        case LoadNoticeKind::item_past_limit:
+            return warning_at(line, "ligne d'objet au-delà de la " + std::to_string(max_section_items) +
+                                        "e de la section : elle est ignorée");
+        case LoadNoticeKind::narration_cut:
+            return warning_at(line, "narration coupée à " + std::to_string(LongText::max_size) + " octets");
+        case LoadNoticeKind::name_cut:
+            return warning_at(line, "nom du personnage coupé à " + std::to_string(NameText::max_size) + " octets");
+        case LoadNoticeKind::item_name_cut:
+            return warning_at(line, "nom d'objet coupé à " + std::to_string(max_item_name_bytes) + " octets");
+        case LoadNoticeKind::line_split:
+            return warning_at(line, "ligne trop longue : le jeu en lit " + std::to_string(line_buffer_size - 1) +
+                                        " octets (fin de ligne comprise) et prend la suite pour une autre ligne");
+        case LoadNoticeKind::byte_order_mark:
+            return warning_at(line, "marque d'ordre des octets (BOM) en tête du fichier : "
+                                    "la première ligne n'est pas reconnue");
+        case LoadNoticeKind::indented_marker:
+            return warning_at(line, "ligne indentée ignorée : " + quote(notice.bytes) +
+                                        " doit commencer au début de la ligne");
+        case LoadNoticeKind::outside_section:
+            return warning_at(line, "contenu avant le premier en-tête « # Section » : il est ignoré");
+        case LoadNoticeKind::narration_unterminated:
+            return warning_at(line, "bloc [Narration] sans « [/Narration] » : il prend toute la suite du fichier");
+        case LoadNoticeKind::consequence_after_arrow:
+            return warning_at(line, "« ID_Conséquence : » après « -> » n'est pas lu : il doit précéder la flèche");
+        case LoadNoticeKind::player_name_without_blank:
+            return warning_at(line, "« Vous: » sans espace avant le deux-points : la réplique s'affiche comme "
+                                    "celle d'un autre personnage, en rouge ; écrivez « Vous : »");
+        case LoadNoticeKind::line_ignored:
+            return warning_at(line, "ligne ignorée : " + std::string(describe_ignored_line(notice.bytes)) + " hors de tout bloc");
+        case LoadNoticeKind::section_opened:
+        case LoadNoticeKind::narration_opened:
+        case LoadNoticeKind::dialogue_stored:
+        case LoadNoticeKind::choice_stored:
+        case LoadNoticeKind::item_stored:
+        case LoadNoticeKind::ending_marked:
+        case LoadNoticeKind::marker_in_narration:  // one warning per block, below
+        case LoadNoticeKind::dialogue_line_split:  // with the long lines, below
+        case LoadNoticeKind::choice_line_split:
+            break;
+    }
+    return std::nullopt;
+}
+
+// --- Long dialogue and choice lines ----------------------------------------------
+
+// The dialogue and choice lines the reader split: one warning each, instead
+// of the general one about long lines and of those about the pieces.
+struct LongBlockLines {
+    std::set<int> dialogue;
+    std::set<int> choice;
+
+    [[nodiscard]] bool covers(const LoadNotice& notice) const {
+        const bool piece_problem = notice.kind == LoadNoticeKind::line_split ||
+                                   notice.kind == LoadNoticeKind::block_end_swallowed ||
+                                   notice.kind == LoadNoticeKind::line_ignored ||
+                                   notice.kind == LoadNoticeKind::dialogue_without_colon;
+        return piece_problem && (dialogue.contains(notice.line) || choice.contains(notice.line));
+    }
+};
+
+// A dialogue block's piece that starts with "-" was a dialogue line. A
+// choice block's piece was a choice line when it or the rest of its line
+// (which the main loop then reads) holds the arrow.
+LongBlockLines find_long_block_lines(const std::vector<LoadNotice>& problems) {
+    LongBlockLines found;
+    std::set<int> choice_blocks_split;
+    for (const LoadNotice& notice : problems) {
+        if (notice.kind == LoadNoticeKind::dialogue_line_split && notice.bytes.starts_with('-')) {
+            found.dialogue.insert(notice.line);
+        } else if (notice.kind == LoadNoticeKind::choice_line_split) {
+            choice_blocks_split.insert(notice.line);
+            if (notice.bytes.find("->") != std::string::npos) found.choice.insert(notice.line);
+        }
+    }
+    for (const LoadNotice& notice : problems) {
+        if (notice.kind == LoadNoticeKind::line_ignored && choice_blocks_split.contains(notice.line) &&
+            notice.bytes.find("->") != std::string::npos) {
+            found.choice.insert(notice.line);
+        }
+    }
+    return found;
+}
+
+void describe_long_block_lines(const LongBlockLines& lines, std::vector<Diagnostic>& out) {
+    const std::string limit = "le jeu lit au plus " + std::to_string(line_buffer_size - 1) +
+                              " octets par ligne (fin de ligne comprise) et coupe ";
+    for (const int line : lines.dialogue) {
+        out.push_back(warning_at(line, "réplique trop longue : " + limit +
+                                           "celle-ci en deux ; la suite, lue comme une autre ligne, termine le bloc "
+                                           "[Dialogue] ; raccourcissez la réplique ou partagez-la en deux lignes "
+                                           "« - Nom : … » (une lettre accentuée compte 2 octets)"));
+    }
+    for (const int line : lines.choice) {
+        out.push_back(warning_at(line, "choix trop long : " + limit +
+                                           "celui-ci en deux, ce qui termine le bloc [Choix] ; raccourcissez le "
+                                           "texte de l'option (une lettre accentuée compte 2 octets)"));
+    }
+}
+
+// --- Markers swallowed by a narration --------------------------------------------
+
+// "« # Section 2 » (ligne 12), « # Section 3 » (ligne 20) et …"
+std::string listed_headers(const std::vector<const LoadNotice*>& headers) {
+    std::string text;
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        if (i > 0) text += i + 1 == headers.size() ? " et " : ", ";
+        text += quote(headers[i]->bytes) + " (ligne " + std::to_string(headers[i]->line) + ")";
+    }
+    return text;
+}
+
+Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& block, bool to_end_of_file) {
+    std::vector<const LoadNotice*> headers;
+    for (const LoadNotice& marker : block.markers) {
+        if (classify_line(marker.bytes) == LineKind::section_header) headers.push_back(&marker);
+    }
+    std::string message = "marqueur lu comme du texte : le bloc [Narration] ouvert ligne " +
+                          std::to_string(block.opening_line) + " n'est pas fermé avant cette ligne, qui entre dans sa " +
+                          "narration avec " +
+                          (to_end_of_file ? "toute la suite du fichier" : "la suite jusqu'au prochain « [/Narration] »");
+    if (headers.size() == 1) {
+        message += ", dont l'en-tête " + listed_headers(headers) +
+                   " : cette section ne s'ouvre pas et les suivantes ont un numéro de moins";
+    } else if (!headers.empty()) {
+        message += ", dont les en-têtes " + listed_headers(headers) + " : ces " + std::to_string(headers.size()) +
+                   " sections ne s'ouvrent pas et les suivantes ont " + std::to_string(headers.size()) +
+                   " numéros de moins";
+    }
+    return warning_at(block.markers.front().line,
+                      message + " ; fermez la narration par « [/Narration] » avant cette ligne");
+}
+
+// --- Speakers in the player's colour ----------------------------------------------
+
+// How to keep a speaker red: a capital letter before V when that is all it
+// takes, else a title in front of the name.
+std::string red_spelling_advice(std::string_view name) {
+    std::string capital(name);
+    if (!capital.empty() && capital.front() >= 'a' && capital.front() <= 'z') {
+        capital.front() = static_cast<char>(capital.front() - 'a' + 'A');
+    }
+    if (!is_player_name(capital)) return "par exemple " + quote(capital);
+    return "par exemple avec un titre devant : " + quote("Dame " + capital);
+}
+
+Diagnostic describe_green_speaker(const NoticeCollector::GreenSpeaker& speaker) {
+    const std::string_view name = trim_trailing_blanks(speaker.name);
+    return warning_at(speaker.line, "le nom " + quote(name) +
+                                        " s'affiche en vert, comme celui du joueur : le jeu met en vert tout nom "
+                                        "classé après « Vous » octet par octet (initiale minuscule ou accentuée, "
+                                        "noms en W, X, Y, Z…) ; pour qu'il s'affiche en rouge, commencez-le par une "
+                                        "majuscule sans accent avant V, " +
+                                        red_spelling_advice(name));
+}
+
+
+// --- Header numbers ---------------------------------------------------------------
+
+// The digits written after "# Section", if any.
+std::string_view written_number(std::string_view header) {
+    const std::string_view rest = trim_leading_blanks(header.substr(std::min(section_marker.size(), header.size())));
+    std::size_t digits = 0;
+    while (digits < rest.size() && is_decimal_digit(rest[digits])) ++digits;
+    return rest.substr(0, digits);
+}
+
+// What a choice "-> Section : N" leads to, for a header that reads N.
+std::string where_target_leads(const NoticeCollector& collector, DecimalScan written, int section_count) {
+    if (written.status != DecimalStatus::ok || !is_loaded_section(written.value, section_count)) {
+        return "à une section qui n'existe pas : la partie s'arrêterait sur une erreur";
+    }
+    const auto at = static_cast<std::size_t>(written.value);
+    return "à la section " + std::to_string(written.value) + ", dont l'en-tête est " +
+           quote(collector.header_text[at]) + " (ligne " + std::to_string(collector.lines.header[at]) + ")";
+}
+
+}  // namespace
+
+std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
+    std::vector<Diagnostic> result;
+    const LongBlockLines long_lines = find_long_block_lines(collector.problems);
+    std::set<int> swallowing_blocks;
+    for (const auto& block : collector.swallowed) swallowing_blocks.insert(block.opening_line);
+    bool outside_reported = false;
+    for (const LoadNotice& notice : collector.problems) {
+        if (long_lines.covers(notice)) continue;
+        if (auto miss = ignored_near_miss(notice)) {
+            result.push_back(std::move(*miss));
+            continue;
+        }
+        if (notice.kind == LoadNoticeKind::outside_section) {
+            if (outside_reported) continue;
+            outside_reported = true;
+        }
+        // Said with the markers the block swallowed.
+        if (notice.kind == LoadNoticeKind::narration_unterminated && swallowing_blocks.contains(notice.line)) continue;
+        if (auto diagnostic = describe_notice(notice, collector)) result.push_back(std::move(*diagnostic));
+    }
+    describe_long_block_lines(long_lines, result);
+    for (const auto& block : collector.swallowed) {
+        const bool to_end = std::any_of(collector.problems.begin(), collector.problems.end(), [&](const LoadNotice& n) {
+            return n.kind == LoadNoticeKind::narration_unterminated && n.line == block.opening_line;
+        });
+        result.push_back(describe_swallowed_markers(block, to_end));
+    }
+    for (const auto& speaker : collector.green_speakers) result.push_back(describe_green_speaker(speaker));
+    return result;
+}
+
+void check_header_numbers(const NoticeCollector& collector, int section_count, std::vector<Diagnostic>& out) {
+    for (int id = 0; id < section_count; ++id) {
+        const auto at = static_cast<std::size_t>(id);
+        const std::string_view number = written_number(collector.header_text[at]);
+        if (number.empty()) continue;
+        const DecimalScan written = scan_decimal(number);
+        if (written.status == DecimalStatus::ok && written.value == id) continue;
+        out.push_back(warning_at(collector.lines.header[at],
+                                 "en-tête numéroté " + std::string(number) + " alors que c'est la section " +
+                                     std::to_string(id) +
+                                     " : le jeu numérote les sections dans l'ordre du fichier à partir de 0, sans "
+                                     "lire ce numéro ; un choix « -> Section : " + std::string(number) + " » mène " +
+                                     where_target_leads(collector, written, section_count)));
+    }
+}
+
+bool has_notice(const NoticeCollector& collector, LoadNoticeKind kind) {
+    return std::any_of(collector.problems.begin(), collector.problems.end(),
+                       [kind](const LoadNotice& notice) { return notice.kind == kind; });
+}

@@ -1,0 +1,116 @@
+// The loader's notices turned into diagnostics for the author.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnostics.hpp"
+#include "game_engine.hpp"
+#include "story.hpp"
+#include "story_places.hpp"
+
+
+// Keeps every notice, and where each stored thing was written. The target a
+// choice line ends up with, and the speaker a dialogue line shows, are read
+// from the table as soon as the line is stored, since a later block of the
+// same section may reuse the entry.
+class NoticeCollector final : public LoadListener {
+public:
+    explicit NoticeCollector(const SectionTable& sections) : sections_(sections) {}
+
+    // Marker lines that one narration block read as text.
+    struct SwallowedMarkers {
+        int opening_line = 0;
+        std::vector<LoadNotice> markers;
+    };
+
+    // A speaker shown in the player's green who does not look like the player.
+    struct GreenSpeaker {
+        int line = 0;
+        std::string name;
+    };
+
+    void notice(const LoadNotice& notice) override {
+        const bool in_table = notice.section >= 0 && notice.section < max_sections;
+        const auto section = static_cast<std::size_t>(notice.section);
+        const auto index = static_cast<std::size_t>(notice.index);
+        switch (notice.kind) {
+            case LoadNoticeKind::section_opened:
+                if (in_table) {
+                    lines.header[section] = notice.line;
+                    header_text[section] = notice.bytes;
+                }
+                return;
+            case LoadNoticeKind::ending_marked:
+                if (in_table && lines.ending[section] == 0) lines.ending[section] = notice.line;
+                return;
+            case LoadNoticeKind::choice_stored:
+                if (in_table && index < max_choices) {
+                    lines.choice[section][index] = notice.line;
+                    target_on_line[notice.line] = sections_[section].choices[index].next_section_id;
+                }
+                return;
+            case LoadNoticeKind::item_stored:
+                if (in_table && index < max_section_items) lines.item[section][index] = notice.line;
+                return;
+            case LoadNoticeKind::dialogue_stored:
+                if (in_table && index < max_dialogues) note_speaker(sections_[section].dialogues[index].character.view(), notice.line);
+                return;
+            case LoadNoticeKind::narration_opened:
+                narration_line_ = notice.line;
+                return;
+            case LoadNoticeKind::marker_in_narration:
+                if (swallowed.empty() || swallowed.back().opening_line != narration_line_) {
+                    swallowed.push_back({narration_line_, {}});
+                }
+                swallowed.back().markers.push_back(notice);
+                return;
+            default:
+                problems.push_back(notice);
+        }
+    }
+
+    StoryPlaces lines;
+    std::array<std::string, max_sections> header_text;  // each loaded section's header line
+    std::vector<LoadNotice> problems;
+    std::map<int, int> target_on_line;  // line of a stored choice -> its target
+    std::vector<SwallowedMarkers> swallowed;
+    std::vector<GreenSpeaker> green_speakers;  // the first line of each
+
+private:
+    void note_speaker(std::string_view name, int line) {
+        if (!is_player_name(name) || looks_like_the_player(name)) return;
+        const bool known = std::any_of(green_speakers.begin(), green_speakers.end(),
+                                       [&](const GreenSpeaker& s) { return s.name == name; });
+        if (!known) green_speakers.push_back({line, std::string(name)});
+    }
+
+    // "Vous", "\"Vous\"", or "Vous" followed by something else than a
+    // letter ("Vous (bas) ", "Vous-même "): the player, whatever the blanks.
+    static bool looks_like_the_player(std::string_view name) {
+        if (name.starts_with("\"Vous\"")) return true;
+        if (!name.starts_with("Vous")) return false;
+        if (name.size() == 4) return true;
+        const char next = name[4];
+        const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
+                            static_cast<unsigned char>(next) >= 0x80;
+        return !letter;
+    }
+
+    const SectionTable& sections_;
+    int narration_line_ = 0;
+};
+
+// Messages for the loader's notices. Everything before the first header is
+// ignored alike, so only the first such line is reported, unless it nearly
+// was a header or a marker.
+std::vector<Diagnostic> describe_notices(const NoticeCollector& collector);
+
+// Header lines that carry a number other than their section's position.
+void check_header_numbers(const NoticeCollector& collector, int section_count, std::vector<Diagnostic>& out);
+
+bool has_notice(const NoticeCollector& collector, LoadNoticeKind kind);
