@@ -209,20 +209,20 @@ DecimalStatus parse_target(std::string_view text, int& value) {
 
 class StoryLoader {
 public:
-    StoryLoader(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener)
-        : in_(in), name_(name), sections_(sections), listener_(listener), reader_(in) {}
+    StoryLoader(std::istream& in, SectionTable& sections, LoadListener* listener)
+        : in_(in), sections_(sections), listener_(listener), reader_(in) {}
 
-    int run() {
+    LoadResult run() {
         if (!in_) {
-            console_out() << "Erreur : Impossible d'ouvrir le fichier " << name_ << '\n';
             report(LoadNoticeKind::file_unopenable, 0);
-            return 0;
+            return {0, LoadFailure::unreadable};
         }
         std::string_view line;
         while (read_line(line)) {
-            if (!handle_main_line(line)) return 0;
+            if (!handle_main_line(line)) return {0, LoadFailure::too_many_sections};
         }
-        return section_index_ + 1;
+        if (section_index_ < 0) return {0, LoadFailure::no_header};
+        return {section_index_ + 1, LoadFailure::none};
     }
 
 private:
@@ -275,7 +275,6 @@ private:
     bool open_section(std::string_view header) {
         ++section_index_;
         if (section_index_ >= max_sections) {
-            console_out() << "Erreur : Trop de sections dans le fichier.\n";
             report(LoadNoticeKind::too_many_sections, reader_.line_number());
             return false;
         }
@@ -484,7 +483,6 @@ private:
     Section& current() { return sections_[static_cast<std::size_t>(section_index_)]; }
 
     std::istream& in_;
-    std::string_view name_;
     SectionTable& sections_;
     LoadListener* listener_;
     StoryLineReader reader_;
@@ -532,20 +530,45 @@ void clear_section(Section& section, int id) {
     section.is_ending = 0;
 }
 
-int load_story(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener) {
-    StoryLoader loader(in, name, sections, listener);
-    return loader.run();
-}
+namespace {
 
-int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
-    // Only a regular file is opened: a folder has no lines, and a device or
-    // a pipe named like a story could block or never end. Anything else
-    // leaves the stream unopened, which the reader reports.
+// Opens `filename` for the reader: only a regular file is opened, since a
+// folder has no lines, and a device or a pipe named like a story could block
+// or never end. Anything else leaves the stream unopened, which the reader
+// reports.
+void open_story_file(std::string_view filename, std::ifstream& file) {
     const std::filesystem::path path = path_from_utf8(filename);
-    std::ifstream file;
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
     if (!file.is_open()) file.setstate(std::ios::failbit);
+}
+
+}  // namespace
+
+LoadResult read_story(std::istream& in, SectionTable& sections, LoadListener* listener) {
+    StoryLoader loader(in, sections, listener);
+    return loader.run();
+}
+
+LoadResult read_story_file(std::string_view filename, SectionTable& sections, LoadListener* listener) {
+    std::ifstream file;
+    open_story_file(filename, file);
+    return read_story(file, sections, listener);
+}
+
+int load_story(std::istream& in, std::string_view name, SectionTable& sections, LoadListener* listener) {
+    const LoadResult result = read_story(in, sections, listener);
+    if (result.failure == LoadFailure::unreadable) {
+        console_out() << "Erreur : Impossible d'ouvrir le fichier " << name << '\n';
+    } else if (result.failure == LoadFailure::too_many_sections) {
+        console_out() << "Erreur : Trop de sections dans le fichier.\n";
+    }
+    return result.section_count;
+}
+
+int load_story(std::string_view filename, SectionTable& sections, LoadListener* listener) {
+    std::ifstream file;
+    open_story_file(filename, file);
     return load_story(file, filename, sections, listener);
 }
 

@@ -220,6 +220,28 @@ public:
     virtual void notice(const LoadNotice& notice) = 0;
 };
 
+// How reading a story went: the number of sections read (1 to
+// max_sections), or 0 with the reason the game refuses the story.
+enum class LoadFailure {
+    none,
+    unreadable,         // the stream or file could not be read
+    too_many_sections,  // a header past max_sections
+    no_header,          // no "# Section" line
+};
+
+struct LoadResult {
+    int section_count = 0;
+    LoadFailure failure = LoadFailure::none;
+};
+
+// Reads a story from `in` into `sections`, printing nothing: the tools' way
+// in. The game goes through load_story below, which adds its messages.
+LoadResult read_story(std::istream& in, SectionTable& sections, LoadListener* listener = nullptr);
+
+// Reads the story file `filename` (a regular file, opened in binary mode) the
+// same way.
+LoadResult read_story_file(std::string_view filename, SectionTable& sections, LoadListener* listener = nullptr);
+
 // Reads a story from `in` into `sections`. Returns the number of sections
 // read (1 to max_sections), or 0 when the stream is not readable, holds no
 // section header or holds too many; prints its own error messages, naming

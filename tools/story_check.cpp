@@ -24,28 +24,15 @@
 
 namespace {
 
-// Runs `load` (one of the loader's entry points) with the loader's own
-// messages to the player kept out of the way: the diagnostics say the same,
-// for the author.
-template <typename Load>
-int load_quietly(Load load) {
-    std::ostringstream messages_to_the_player;
-    Console quiet = current_console();
-    quiet.out = &messages_to_the_player;
-    const ConsoleOverride guard(quiet);
-    return load();
-}
-
 // Loads with a listener, then runs every check.
 template <typename Load>
 CheckedStory check_loaded(Load load) {
     CheckedStory checked;
     NoticeCollector collector(*checked.sections);
-    checked.section_count = load_quietly([&] { return load(*checked.sections, &collector); });
+    const LoadResult result = load(*checked.sections, &collector);
+    checked.section_count = result.section_count;
     checked.diagnostics = describe_notices(collector);
-    const bool refused = has_notice(collector, LoadNoticeKind::file_unopenable) ||
-                         has_notice(collector, LoadNoticeKind::too_many_sections);
-    if (checked.section_count == 0 && !refused) {
+    if (result.failure == LoadFailure::no_header) {
         checked.diagnostics.push_back(error_at(0, "aucun en-tête « # Section » : le jeu refuse de charger l'histoire"));
     }
     check_header_numbers(collector, checked.section_count, checked.diagnostics);
@@ -58,21 +45,23 @@ CheckedStory check_loaded(Load load) {
 
 }  // namespace
 
-CheckedStory check_story(std::istream& in, std::string_view name) {
+// The name only matters to the game's own message, which the checker does
+// not print: its diagnostics say the same for the author.
+CheckedStory check_story(std::istream& in, std::string_view /*name*/) {
     return check_loaded([&](SectionTable& sections, LoadListener* listener) {
-        return load_story(in, name, sections, listener);
+        return read_story(in, sections, listener);
     });
 }
 
-int load_story_lines(const std::string& path, SectionTable& sections, StoryPlaces& lines) {
+int load_story_lines(const std::string& path, SectionTable& sections, StoryPlaces& places) {
     NoticeCollector collector(sections);
-    const int section_count = load_quietly([&] { return load_story(path, sections, &collector); });
-    lines = collector.lines;
+    const int section_count = read_story_file(path, sections, &collector).section_count;
+    places = collector.lines;
     return section_count;
 }
 
 CheckedStory check_story_file(const std::string& path) {
     return check_loaded([&](SectionTable& sections, LoadListener* listener) {
-        return load_story(path, sections, listener);
+        return read_story_file(path, sections, listener);
     });
 }
