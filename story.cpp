@@ -168,8 +168,6 @@ private:
     bool split_ = false;
 };
 
-constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-
 // The line up to its first CR or LF.
 std::string_view cut_at_line_end(std::string_view line) {
     std::size_t length = line.size();
@@ -229,10 +227,6 @@ private:
     // Returns false when loading must stop with a failure.
     bool handle_main_line(std::string_view raw) {
         const int line_number = reader_.line_number();
-        if (line_number == 1 && !bom_checked_) {
-            bom_checked_ = true;
-            if (raw.starts_with(byte_order_mark)) report(LoadNoticeKind::byte_order_mark, line_number);
-        }
         const std::string_view line = cut_at_line_end(raw);
         const BlockOverflow overflow = std::exchange(overflow_, BlockOverflow::none);
 
@@ -330,7 +324,6 @@ private:
                     colon >= 2 ? line.substr(2, colon - 2) : after_dash;
                 if (!entry.character.assign(name)) report(LoadNoticeKind::name_cut, line_number, count);
                 entry.text.assign(line.substr(std::min(colon + 2, line.size())));
-                if (name == "Vous") report(LoadNoticeKind::player_name_without_blank, line_number, count);
                 report(LoadNoticeKind::dialogue_stored, line_number, count);
             }
             ++count;
@@ -438,8 +431,8 @@ private:
         if (!has_section()) report(LoadNoticeKind::outside_section, line_number);
     }
 
-    // A line the main loop ignores: tell why when it looks like it meant
-    // something.
+    // A line the main loop ignores, blank ones included, with its bytes:
+    // past a full block's last entry, it is said to be one entry too many.
     void note_ignored_line(std::string_view line, int line_number, BlockOverflow overflow) {
         if (overflow == BlockOverflow::dialogue && line.starts_with('-')) {
             report(LoadNoticeKind::dialogue_past_limit, line_number);
@@ -451,19 +444,7 @@ private:
             overflow_ = overflow;
             return;
         }
-        const std::string_view trimmed = skip_format_blanks(line);
-        if (trimmed.size() != line.size()) {
-            if (classify_line(trimmed) != LineKind::other) {
-                report(LoadNoticeKind::indented_marker, line_number, -1, trimmed);
-                return;
-            }
-        }
-        if (trimmed.empty() || (line_number == 1 && line.starts_with(byte_order_mark))) return;
-        if (!has_section()) {
-            report(LoadNoticeKind::outside_section, line_number, -1, line);
-        } else {
-            report(LoadNoticeKind::line_ignored, line_number, -1, line);
-        }
+        report(LoadNoticeKind::line_ignored, line_number, -1, line);
     }
 
     // The line that ends a dialogue or choice block is consumed by it; an
@@ -487,7 +468,6 @@ private:
     LoadListener* listener_;
     StoryLineReader reader_;
     int section_index_ = -1;
-    bool bom_checked_ = false;
     BlockOverflow overflow_ = BlockOverflow::none;
 };
 

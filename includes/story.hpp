@@ -197,13 +197,14 @@ enum class LoadNoticeKind {
     dialogue_line_split,      // a dialogue block read a piece of such a line; bytes: the piece
     choice_line_split,        // a choice block read a piece of such a line; bytes: the piece
     marker_in_narration,      // a marker line read as text by the open narration block; bytes: the line
+    outside_section,          // a marker or item line before the first section header
+    narration_unterminated,   // a narration block that runs to the end of the file
+    line_ignored,             // a line the main loop ignores, blank or not; bytes: the line
+    // Told apart from ignored lines and stored dialogues by the checker, not
+    // by the loader.
     byte_order_mark,
     indented_marker,          // bytes: the line without its indentation
-    outside_section,          // content before the first section header; bytes: the line
-                              // when the main loop ignored it
-    narration_unterminated,   // a narration block that runs to the end of the file
     player_name_without_blank,
-    line_ignored,             // a line in a section that matches no rule; bytes: the line
 };
 
 struct LoadNotice {

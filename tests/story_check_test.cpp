@@ -225,11 +225,13 @@ TEST(LoadNotices, ListeningChangesNothingTheGameSees) {
     EXPECT_EQ(heard.count, plain.count);
     EXPECT_TRUE(*heard.sections == *plain.sections);
     EXPECT_GT(listener.lines.size(), 10u);
-    // Two things the checker does not report: where dialogue lines are stored,
-    // and every line before the first header after the first (not the blank
-    // line, nor the byte order mark's).
+    // Facts the checker does not report as such: where dialogue lines are
+    // stored, every ignored line with its bytes (the byte order mark's, the
+    // blank one, the indented marker, each piece of a long one), and a marker
+    // or item line before the first header.
     EXPECT_EQ(listener.lines[LoadNoticeKind::dialogue_stored], (std::vector<int>{11, 13}));
-    EXPECT_EQ(listener.lines[LoadNoticeKind::outside_section], (std::vector<int>{3, 4}));
+    EXPECT_EQ(listener.lines[LoadNoticeKind::line_ignored], (std::vector<int>{1, 2, 3, 19, 21, 21}));
+    EXPECT_EQ(listener.lines[LoadNoticeKind::outside_section], (std::vector<int>{4}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decimal.hpp"
 #include "diagnostics.hpp"
 #include "game_engine.hpp"
 #include "story.hpp"
@@ -58,7 +59,14 @@ public:
                 if (in_table && index < max_section_items) lines.item[section][index] = notice.line;
                 return;
             case LoadNoticeKind::dialogue_stored:
-                if (in_table && index < max_dialogues) note_speaker(sections_[section].dialogues[index].character.view(), notice.line);
+                if (in_table && index < max_dialogues) {
+                    const std::string_view name = sections_[section].dialogues[index].character.view();
+                    if (name == "Vous") problems.push_back({LoadNoticeKind::player_name_without_blank, notice.line, notice.section, notice.index, {}});
+                    note_speaker(name, notice.line);
+                }
+                return;
+            case LoadNoticeKind::line_ignored:
+                note_ignored_line(notice);
                 return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
@@ -82,6 +90,30 @@ public:
     std::vector<GreenSpeaker> green_speakers;  // the first line of each
 
 private:
+    // What an ignored line was: nothing to say for a blank one; the byte
+    // order mark on the first line; a marker read as text for its
+    // indentation; else content outside any section, or a line that matches
+    // no rule.
+    void note_ignored_line(const LoadNotice& notice) {
+        const std::string_view line = notice.bytes;
+        std::size_t indent = 0;  // the blanks the loader's number reading skips
+        while (indent < line.size() && is_scan_blank(line[indent])) ++indent;
+        const std::string_view trimmed = line.substr(indent);
+        if (trimmed.size() != line.size() && classify_line(trimmed) != LineKind::other) {
+            problems.push_back({LoadNoticeKind::indented_marker, notice.line, notice.section, -1, std::string(trimmed)});
+            return;
+        }
+        if (notice.line == 1 && line.starts_with(byte_order_mark)) {
+            problems.push_back({LoadNoticeKind::byte_order_mark, notice.line, notice.section, -1, {}});
+            return;
+        }
+        if (trimmed.empty()) return;
+        const LoadNoticeKind kind = notice.section < 0 ? LoadNoticeKind::outside_section : LoadNoticeKind::line_ignored;
+        problems.push_back({kind, notice.line, notice.section, -1, notice.bytes});
+    }
+
+    static constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
     void note_speaker(std::string_view name, int line) {
         if (!is_player_name(name) || looks_like_the_player(name)) return;
         const bool known = std::any_of(green_speakers.begin(), green_speakers.end(),
