@@ -31,7 +31,7 @@ public:
             case PlayEventKind::section_entered:
                 ++report_.section_visits[static_cast<std::size_t>(event.section)];
                 current_ = event.section;
-                at_menu_ = section_at(sections_, event.section).choice_count > 0;
+                at_menu_ = section_end(section_at(sections_, event.section)) == SectionEnd::choice_menu;
                 extra_used_ = false;
                 return;
             case PlayEventKind::choice_picked:
@@ -76,13 +76,13 @@ protected:
 private:
     int next_menu_key() {
         // The menu on screen is the one of the section entered last.
-        const int options = std::clamp(section_at(sections_, current_).choice_count, 1, max_choices);
+        const MenuNumbers menu = menu_numbers(section_at(sections_, current_));
         if (!extra_used_ && draw_below(generator_, extra_entry_odds) == 0) {
             extra_used_ = true;
-            return options + 1 + static_cast<int>(draw_below(generator_, 2));  // inventory or save
+            return draw_below(generator_, 2) == 0 ? menu.inventory() : menu.save();
         }
         extra_used_ = false;
-        return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(options)));
+        return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(menu.options)));
     }
 
     ErrorRecord& note_error(const ErrorPlace& place) {
@@ -166,7 +166,8 @@ void add_coverage(const PlayableStory& story, const RandomPlayReport& report, st
                                                      (visits > 0 ? "atteinte " + count_of(visits, "fois", "")
                                                                  : std::string("jamais atteinte"))});
         const Section& section = section_at(*story.sections, id);
-        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
+        const int options = menu_numbers(section).options;
+        for (int c = 0; c < options; ++c) {
             const long long picks = report.option_picks[at][static_cast<std::size_t>(c)];
             lines.push_back({story.lines.choice[at][static_cast<std::size_t>(c)],
                              option_name(id, c) + " : " +
@@ -213,8 +214,8 @@ int print_random_report(std::ostream& out, const PlayableStory& story, const Ran
     long long never_picked = 0;
     for (int id = 0; id < story.section_count; ++id) {
         const auto& picks = report.option_picks[static_cast<std::size_t>(id)];
-        const int options = std::min(section_at(*story.sections, id).choice_count, max_choices);
-        never_picked += std::count(picks.begin(), picks.begin() + std::max(options, 0), 0LL);
+        const int options = menu_numbers(section_at(*story.sections, id)).options;
+        never_picked += std::count(picks.begin(), picks.begin() + options, 0LL);
     }
     out << story.file << ": " << count_of(never_reached, "section") << " jamais atteinte" << (never_reached > 1 ? "s" : "")
         << ", " << never_picked << " choix jamais pris, " << count_of(static_cast<long long>(report.errors.size()), "erreur")
