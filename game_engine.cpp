@@ -120,7 +120,7 @@ void typewriter_effect(std::string_view text, int delay_ms) {
     for (; typed < text.size(); ++typed) {
         if (paced) {
             deadline += delay;
-            if (pacer.wait_for_byte(deadline) == Pacer::Wake::rest_asked) break;
+            if (pacer.wait_for_byte(deadline) == Pacer::ByteWaitEnd::rest_asked) break;
         }
         out.put(text[typed]);
         out.flush();
