@@ -4,6 +4,7 @@
 // misuses. What the modes print is in golden/check-*.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -74,6 +75,16 @@ TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
     std::vector<int> counts(6);
     for (int i = 0; i < 6000; ++i) ++counts[draw_below(generator, 6)];
     for (const int count : counts) EXPECT_NEAR(count, 1000, 150);
+    // With a bound of 3 * 2^62, a plain `% bound` gives the lowest third of
+    // the results half the time; a fair draw, a third of the time.
+    constexpr std::uint64_t bound = std::uint64_t{3} << 62;
+    int low = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::uint64_t draw = draw_below(generator, bound);
+        ASSERT_LT(draw, bound);
+        low += draw < bound / 3 ? 1 : 0;
+    }
+    EXPECT_NEAR(low, 1000, 150);
 }
 
 TEST(RandomPlay, SeedIsDrawnAndPrintedWhenNotGiven) {
