@@ -129,14 +129,10 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
     report.option_picks.assign(static_cast<std::size_t>(section_count), {});
     DiscardingBuffer discard;
     std::ostream out(&discard);
-    InstantPacer pacer;
     for (int i = 0; i < playthroughs; ++i) {
         RandomPlayer player(sections, seed + static_cast<std::uint64_t>(i), report);
         std::istream in(&player);
-        const ConsoleOverride console({&in, &out, &pacer});
-        TrialSaveSlot slot(0);
-        const SaveSlotOverride save(slot);
-        const PlayObserverOverride observer(player);
+        const InMemoryGame game(in, out, 0, &player);
         start_game(sections, section_count, story_path);
     }
     return report;

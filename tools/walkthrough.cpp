@@ -133,10 +133,7 @@ std::string transcript(const PlayableStory& story, std::span<const int> keys) {
     input += replay_answers;
     std::istringstream in(input);
     std::ostringstream out;
-    InstantPacer pacer;
-    const ConsoleOverride console({&in, &out, &pacer});
-    TrialSaveSlot slot(0);
-    const SaveSlotOverride save(slot);
+    const InMemoryGame game(in, out);
     const std::array names{story.file_name};
     StoryPath path;
     if (select_story(names, path)) {
