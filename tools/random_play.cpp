@@ -19,24 +19,28 @@ constexpr std::uint64_t extra_entry_odds = 10;
 constexpr std::string_view replay_answer = "n\n";
 
 // The player of one playthrough: the engine reads its keys from this
-// buffer, which makes up the next answer only when the engine asks for it,
+// buffer, which makes up the answer to the prompt the engine announced last,
 // and the engine's events tell it where the game stands and what went wrong.
 class RandomPlayer final : public std::streambuf, public PlayObserver {
 public:
-    RandomPlayer(const SectionTable& sections, std::uint64_t seed, RandomPlayReport& report)
-        : sections_(sections), generator_(seed), seed_(seed), report_(report) {}
+    RandomPlayer(std::uint64_t seed, RandomPlayReport& report) : generator_(seed), seed_(seed), report_(report) {}
 
     void on_event(const PlayEvent& event) override {
         switch (event.kind) {
             case PlayEventKind::section_entered:
                 ++report_.section_visits[static_cast<std::size_t>(event.section)];
-                current_ = event.section;
-                at_menu_ = section_end(section_at(sections_, event.section)) == SectionEnd::choice_menu;
                 extra_used_ = false;
+                return;
+            case PlayEventKind::choice_menu:
+                at_menu_ = true;
+                menu_ = MenuNumbers{event.index};
+                return;
+            case PlayEventKind::ending_replay:
+            case PlayEventKind::game_replay:
+                at_menu_ = false;
                 return;
             case PlayEventKind::choice_picked:
                 ++report_.option_picks[static_cast<std::size_t>(event.section)][static_cast<std::size_t>(event.index)];
-                at_menu_ = false;
                 ++choices_;
                 last_choice_ = {event.section, event.index};
                 return;
@@ -75,8 +79,7 @@ protected:
 
 private:
     int next_menu_key() {
-        // The menu on screen is the one of the section entered last.
-        const MenuNumbers menu = menu_numbers(section_at(sections_, current_));
+        const MenuNumbers menu = menu_;
         if (!extra_used_ && draw_below(generator_, extra_entry_odds) == 0) {
             extra_used_ = true;
             return draw_below(generator_, 2) == 0 ? menu.inventory() : menu.save();
@@ -94,12 +97,11 @@ private:
         return record;
     }
 
-    const SectionTable& sections_;
     std::mt19937_64 generator_;
     std::uint64_t seed_;
     RandomPlayReport& report_;
-    int current_ = 0;
-    bool at_menu_ = false;
+    bool at_menu_ = false;  // the prompt announced last is a choice menu, numbered as menu_
+    MenuNumbers menu_;
     bool extra_used_ = false;  // the inventory or save entry answered this menu last
     bool ended_ = false;
     int choices_ = 0;
@@ -130,7 +132,7 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
     DiscardingBuffer discard;
     std::ostream out(&discard);
     for (int i = 0; i < playthroughs; ++i) {
-        RandomPlayer player(sections, seed + static_cast<std::uint64_t>(i), report);
+        RandomPlayer player(seed + static_cast<std::uint64_t>(i), report);
         std::istream in(&player);
         const InMemoryGame game(in, out, 0, &player);
         start_game(sections, section_count, story_path);
