@@ -30,15 +30,22 @@ Outcome command(const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
-// Remembers the sections the engine enters and the options it is given.
+// Remembers the sections the engine enters, the options it is given and the
+// prompts it announces.
 class Trail final : public PlayObserver {
 public:
     void on_event(const PlayEvent& event) override {
         if (event.kind == PlayEventKind::section_entered) entered.push_back(event.section);
         if (event.kind == PlayEventKind::choice_picked) picked.emplace_back(event.section, event.index);
+        if (event.kind == PlayEventKind::choice_menu) menus.emplace_back(event.section, event.index);
+        if (event.kind == PlayEventKind::ending_replay || event.kind == PlayEventKind::game_replay) {
+            replays.push_back(event.kind);
+        }
     }
     std::vector<int> entered;
     std::vector<std::pair<int, int>> picked;
+    std::vector<std::pair<int, int>> menus;  // section, options
+    std::vector<PlayEventKind> replays;
 };
 
 TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
@@ -58,8 +65,19 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
                 EXPECT_EQ(trail.picked.back(), std::pair(ending.section, ending.option));
             }
             EXPECT_EQ(trail.entered, passed);
+            // One choice menu announced per key, with the numbers of the
+            // section it belongs to, then the replay questions.
+            ASSERT_EQ(trail.menus.size(), ending.keys.size());
+            for (std::size_t i = 0; i < trail.menus.size(); ++i) {
+                const int id = ending.sections[i];
+                EXPECT_EQ(trail.menus[i], std::pair(id, menu_numbers(section_at(*story.sections, id)).options));
+            }
             const bool ending_screen = text.find("=== Fin de l'histoire ===") != std::string::npos;
             EXPECT_EQ(ending_screen, ending.kind == EndingKind::ending_screen);
+            using enum PlayEventKind;
+            const std::vector<PlayEventKind> replays =
+                ending_screen ? std::vector{ending_replay, game_replay} : std::vector{game_replay};
+            EXPECT_EQ(trail.replays, replays);
             EXPECT_TRUE(text.ends_with("Merci d'avoir joué ./stories/" + story.file_name + " !\n"));
         }
     }
