@@ -12,7 +12,10 @@ namespace {
 class RealPacer final : public Pacer {
 public:
     Clock::time_point now() override { return Clock::now(); }
-    void sleep_until(Clock::time_point deadline) override { std::this_thread::sleep_until(deadline); }
+    ByteWaitEnd wait_for_byte(Clock::time_point deadline) override {
+        std::this_thread::sleep_until(deadline);
+        return ByteWaitEnd::due;
+    }
 };
 
 // The real clock on the player's terminal: while a text is typed, a wait
@@ -22,20 +25,19 @@ public:
 class TerminalPacer final : public Pacer {
 public:
     Clock::time_point now() override { return Clock::now() - left_out_; }
-    void sleep_until(Clock::time_point deadline) override { std::this_thread::sleep_until(deadline + left_out_); }
 
     void begin_text() override { console_platform::begin_typing(); }
     void end_text() override { console_platform::end_typing(); }
 
-    Wake wait_for_byte(Clock::time_point deadline) override {
+    ByteWaitEnd wait_for_byte(Clock::time_point deadline) override {
         for (;;) {
             leave_out_stops(deadline);
             switch (console_platform::wait_for_enter(deadline + left_out_)) {
-                case console_platform::Wake::due:
-                    return Wake::due;
-                case console_platform::Wake::enter:
-                    return Wake::rest_asked;
-                case console_platform::Wake::again:
+                case console_platform::EnterWaitEnd::due:
+                    return ByteWaitEnd::due;
+                case console_platform::EnterWaitEnd::enter:
+                    return ByteWaitEnd::rest_asked;
+                case console_platform::EnterWaitEnd::again:
                     break;
             }
         }

@@ -185,23 +185,23 @@ private:
 AnswerBuffer answer_buffer;
 
 // No more keys can come: the rest of this wait is a plain sleep.
-Wake sleep_out(Clock::time_point deadline) {
+EnterWaitEnd sleep_out(Clock::time_point deadline) {
     input_gone = true;
     std::this_thread::sleep_until(deadline);
-    return Wake::again;
+    return EnterWaitEnd::again;
 }
 
 // Reads the keys waiting and tells whether Enter is among them; the others
 // are stray keys and go.
-Wake read_keys(Clock::time_point deadline) {
+EnterWaitEnd read_keys(Clock::time_point deadline) {
     std::array<char, key_chunk> keys{};
     const ssize_t count = read(input_fd, keys.data(), keys.size());
-    if (count < 0 && (errno == EINTR || errno == EAGAIN)) return Wake::again;
+    if (count < 0 && (errno == EINTR || errno == EAGAIN)) return EnterWaitEnd::again;
     if (count <= 0) return sleep_out(deadline);
     for (const char key : std::string_view(keys.data(), static_cast<std::size_t>(count))) {
-        if (typing_rules::finishes_text(key)) return Wake::enter;
+        if (typing_rules::finishes_text(key)) return EnterWaitEnd::enter;
     }
-    return Wake::again;
+    return EnterWaitEnd::again;
 }
 
 }  // namespace
@@ -242,14 +242,14 @@ void end_typing() {
     typing_applied = 0;
 }
 
-Wake wait_for_enter(Clock::time_point deadline) {
+EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
     const Clock::duration left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return Wake::due;
+    if (left <= Clock::duration::zero()) return EnterWaitEnd::due;
     if (input_gone) return sleep_out(deadline);
     pollfd ready{input_fd, POLLIN, 0};
     const int result = poll(&ready, 1, typing_rules::wait_timeout_ms(left));
-    if (result < 0) return errno == EINTR ? Wake::again : sleep_out(deadline);
-    if (result == 0) return Wake::again;
+    if (result < 0) return errno == EINTR ? EnterWaitEnd::again : sleep_out(deadline);
+    if (result == 0) return EnterWaitEnd::again;
     if ((ready.revents & POLLIN) != 0) return read_keys(deadline);
     return sleep_out(deadline);  // POLLHUP, POLLERR, POLLNVAL: never keys again
 }

@@ -75,10 +75,10 @@ BOOL WINAPI on_console_event(DWORD) {
     return FALSE;
 }
 
-Wake sleep_out(Clock::time_point deadline) {
+EnterWaitEnd sleep_out(Clock::time_point deadline) {
     input_gone = true;
     std::this_thread::sleep_until(deadline);
-    return Wake::again;
+    return EnterWaitEnd::again;
 }
 
 bool is_enter_press(const INPUT_RECORD& event) {
@@ -136,21 +136,21 @@ void end_typing() {
     stop_typing_settings();
 }
 
-Wake wait_for_enter(Clock::time_point deadline) {
+EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
     const Clock::duration left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return Wake::due;
+    if (left <= Clock::duration::zero()) return EnterWaitEnd::due;
     if (input_gone) return sleep_out(deadline);
     const DWORD timeout = static_cast<DWORD>(typing_rules::wait_timeout_ms(left));
     const DWORD result = WaitForSingleObject(input, timeout);
-    if (result == WAIT_TIMEOUT) return Wake::again;
+    if (result == WAIT_TIMEOUT) return EnterWaitEnd::again;
     if (result != WAIT_OBJECT_0) return sleep_out(deadline);
     std::array<INPUT_RECORD, event_chunk> events{};
     DWORD count = 0;
     if (ReadConsoleInputW(input, events.data(), event_chunk, &count) == FALSE) return sleep_out(deadline);
     for (DWORD i = 0; i < count; ++i) {
-        if (is_enter_press(events[i])) return Wake::enter;
+        if (is_enter_press(events[i])) return EnterWaitEnd::enter;
     }
-    return Wake::again;  // stray keys, focus and mouse events: gone
+    return EnterWaitEnd::again;  // stray keys, focus and mouse events: gone
 }
 
 unsigned long continue_count() { return 0; }

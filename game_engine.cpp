@@ -65,8 +65,10 @@ bool is_yes(const std::optional<char>& answer) {
     return answer.has_value() && (*answer == 'o' || *answer == 'O');
 }
 
-// Asks the replay question; no answer (end of input) counts as no.
-bool ask_replay() {
+// Asks the replay question, after an ending screen or after the game's end
+// (`which`); no answer (end of input) counts as no.
+bool ask_replay(PlayEventKind which, int section) {
+    tell(which, section);
     console_out() << replay_question;
     return is_yes(read_answer());
 }
@@ -120,7 +122,7 @@ void typewriter_effect(std::string_view text, int delay_ms) {
     for (; typed < text.size(); ++typed) {
         if (paced) {
             deadline += delay;
-            if (pacer.wait_for_byte(deadline) == Pacer::Wake::rest_asked) break;
+            if (pacer.wait_for_byte(deadline) == Pacer::ByteWaitEnd::rest_asked) break;
         }
         out.put(text[typed]);
         out.flush();
@@ -194,7 +196,7 @@ void start_game(const SectionTable& sections, int section_count, std::string_vie
         }
 
         out << "\n=== GAME OVER ===\n";
-        if (!ask_replay()) {
+        if (!ask_replay(PlayEventKind::game_replay, -1)) {
             out << "Merci d'avoir joué " << story_filename << " !\n";
             return;
         }
@@ -214,7 +216,7 @@ int play_section(const Section& section, Inventory& inventory, int current_secti
             return process_choices(section.choices, section.choice_count, inventory, current_section_id,
                                    story_filename);
         case SectionEnd::ending_screen:
-            ending(section.narration);  // its answer is asked again by the game loop
+            ending_screen(section.narration, section.id);  // its answer is asked again by the game loop
             return end_section_id;
         case SectionEnd::stop:
             return end_section_id;
@@ -255,11 +257,13 @@ void dialogues(std::span<const Dialogue> entries, int dialogue_count) {
     }
 }
 
-bool ending(std::string_view ending_text) {
+bool ending(std::string_view ending_text) { return ending_screen(ending_text, -1); }
+
+bool ending_screen(std::string_view ending_text, int section) {
     console_out() << "\n=== Fin de l'histoire ===\n";
     typewriter_effect(ending_text, ending_delay_ms);
     display_game_over_ascii();
-    return ask_replay();
+    return ask_replay(PlayEventKind::ending_replay, section);
 }
 
 // ===========================================================================
@@ -272,6 +276,7 @@ int process_choices(std::span<const Choice> choices, int choice_count, Inventory
     // After a look at the inventory or a save the whole menu comes back.
     for (;;) {
         print_choice_menu(options);
+        tell(PlayEventKind::choice_menu, current_section_id, menu.options);
         const std::optional<int> picked = read_menu_number(menu);
         if (!picked) return end_section_id;
         switch (menu_entry(menu, *picked)) {

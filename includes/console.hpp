@@ -26,10 +26,9 @@ public:
     using Clock = std::chrono::steady_clock;
     virtual ~Pacer() = default;
     virtual Clock::time_point now() = 0;
-    virtual void sleep_until(Clock::time_point deadline) = 0;
 
-    // How a wait between two typed bytes ended.
-    enum class Wake {
+    // How a wait before a typed byte ended.
+    enum class ByteWaitEnd {
         due,         // the deadline came: type the next byte
         rest_asked,  // the player asked for the rest of the text at once
     };
@@ -39,12 +38,9 @@ public:
     virtual void begin_text() {}
     virtual void end_text() {}
 
-    // Waits before a typed byte. Unless a pacer listens to the player, this
-    // is sleep_until.
-    virtual Wake wait_for_byte(Clock::time_point deadline) {
-        sleep_until(deadline);
-        return Wake::due;
-    }
+    // Waits until `deadline` before a typed byte, or less if the pacer
+    // listens to the player and the player asks for the rest.
+    virtual ByteWaitEnd wait_for_byte(Clock::time_point deadline) = 0;
 };
 
 // A pacer that never waits: its clock jumps to every deadline. Author tools
@@ -52,8 +48,9 @@ public:
 class InstantPacer final : public Pacer {
 public:
     Clock::time_point now() override { return now_; }
-    void sleep_until(Clock::time_point deadline) override {
+    ByteWaitEnd wait_for_byte(Clock::time_point deadline) override {
         if (deadline > now_) now_ = deadline;
+        return ByteWaitEnd::due;
     }
 
 private:

@@ -28,14 +28,15 @@ std::streambuf* answers();
 void begin_typing();
 void end_typing();
 
-enum class Wake {
+// How a wait for Enter ended.
+enum class EnterWaitEnd {
     due,    // the deadline has come
     enter,  // the player pressed Enter
     again,  // woken early (a signal, a stray key): wait again
 };
 
 // Waits for the deadline or a key, whichever comes first.
-Wake wait_for_enter(Clock::time_point deadline);
+EnterWaitEnd wait_for_enter(Clock::time_point deadline);
 
 // How many times the process was continued after being stopped; stays 0
 // where processes are not stopped.

@@ -34,6 +34,10 @@ enum class PlayEventKind {
     item_missing,     // section, index: a lose-item line whose item is not held
     inventory_full,   // section, index: a gain-item line refused by a full inventory
     section_missing,  // section: an id that names no loaded section; the playthrough ends
+    // The prompt the engine is about to read an answer for:
+    choice_menu,    // section: whose menu; index: its options (MenuNumbers::options)
+    ending_replay,  // section: the ending shown (-1 when unknown); the replay question after it
+    game_replay,    // the replay question of the game loop, once a playthrough is over
 };
 
 struct PlayEvent {
@@ -90,6 +94,8 @@ void dialogues(std::span<const Dialogue> dialogues, int dialogue_count);
 
 // Shows the ending screen and asks whether to play again.
 bool ending(std::string_view ending_text);
+// The same for the ending of section `section`, told to the observer.
+bool ending_screen(std::string_view ending_text, int section);
 
 // --- Choice menu and consequences -------------------------------------------
 

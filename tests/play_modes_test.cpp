@@ -4,6 +4,7 @@
 // misuses. What the modes print is in golden/check-*.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -29,15 +30,22 @@ Outcome command(const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
-// Remembers the sections the engine enters and the options it is given.
+// Remembers the sections the engine enters, the options it is given and the
+// prompts it announces.
 class Trail final : public PlayObserver {
 public:
     void on_event(const PlayEvent& event) override {
         if (event.kind == PlayEventKind::section_entered) entered.push_back(event.section);
         if (event.kind == PlayEventKind::choice_picked) picked.emplace_back(event.section, event.index);
+        if (event.kind == PlayEventKind::choice_menu) menus.emplace_back(event.section, event.index);
+        if (event.kind == PlayEventKind::ending_replay || event.kind == PlayEventKind::game_replay) {
+            replays.push_back(event.kind);
+        }
     }
     std::vector<int> entered;
     std::vector<std::pair<int, int>> picked;
+    std::vector<std::pair<int, int>> menus;  // section, options
+    std::vector<PlayEventKind> replays;
 };
 
 TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
@@ -57,8 +65,19 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
                 EXPECT_EQ(trail.picked.back(), std::pair(ending.section, ending.option));
             }
             EXPECT_EQ(trail.entered, passed);
+            // One choice menu announced per key, with the numbers of the
+            // section it belongs to, then the replay questions.
+            ASSERT_EQ(trail.menus.size(), ending.keys.size());
+            for (std::size_t i = 0; i < trail.menus.size(); ++i) {
+                const int id = ending.sections[i];
+                EXPECT_EQ(trail.menus[i], std::pair(id, menu_numbers(section_at(*story.sections, id)).options));
+            }
             const bool ending_screen = text.find("=== Fin de l'histoire ===") != std::string::npos;
             EXPECT_EQ(ending_screen, ending.kind == EndingKind::ending_screen);
+            using enum PlayEventKind;
+            const std::vector<PlayEventKind> replays =
+                ending_screen ? std::vector{ending_replay, game_replay} : std::vector{game_replay};
+            EXPECT_EQ(trail.replays, replays);
             EXPECT_TRUE(text.ends_with("Merci d'avoir joué ./stories/" + story.file_name + " !\n"));
         }
     }
@@ -74,6 +93,16 @@ TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
     std::vector<int> counts(6);
     for (int i = 0; i < 6000; ++i) ++counts[draw_below(generator, 6)];
     for (const int count : counts) EXPECT_NEAR(count, 1000, 150);
+    // With a bound of 3 * 2^62, a plain `% bound` gives the lowest third of
+    // the results half the time; a fair draw, a third of the time.
+    constexpr std::uint64_t bound = std::uint64_t{3} << 62;
+    int low = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::uint64_t draw = draw_below(generator, bound);
+        ASSERT_LT(draw, bound);
+        low += draw < bound / 3 ? 1 : 0;
+    }
+    EXPECT_NEAR(low, 1000, 150);
 }
 
 TEST(RandomPlay, SeedIsDrawnAndPrintedWhenNotGiven) {

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 #include <tuple>
 
 #include "game_engine.hpp"
@@ -72,6 +75,36 @@ TEST(SectionPlayer, SpeakerColoursAndTypingSpeeds) {
     expected.insert(expected.end(), 2 * 5 + 3, 50);
     EXPECT_EQ(console.pacer.pauses_ms, expected);
     EXPECT_TRUE(ending(""));  // "O"; the game loop asks again and decides
+}
+
+// Counts a story file cannot hold (negative, past the capacity) and every
+// number around the menu's entries.
+TEST(MenuRules, HowASectionEndsAndWhatEachNumberAnswers) {
+    struct EndCase { int choice_count; int is_ending; SectionEnd end; int options; };
+    for (const EndCase& c : std::vector<EndCase>{{0, 1, SectionEnd::ending_screen, 0},
+                                                 {0, 0, SectionEnd::stop, 0},
+                                                 {-3, 1, SectionEnd::ending_screen, 0},
+                                                 {1, 1, SectionEnd::choice_menu, 1},
+                                                 {max_choices + 5, 0, SectionEnd::choice_menu, max_choices}}) {
+        SCOPED_TRACE(c.choice_count);
+        auto section = std::make_unique<Section>();
+        section->choice_count = c.choice_count;
+        section->is_ending = c.is_ending;
+        EXPECT_EQ(section_end(*section), c.end);
+        EXPECT_EQ(menu_numbers(*section).options, c.options);
+    }
+    struct EntryCase { int options; int number; MenuEntry entry; };
+    for (const EntryCase& c : std::vector<EntryCase>{{3, 1, MenuEntry::option},
+                                                     {3, 3, MenuEntry::option},
+                                                     {3, 4, MenuEntry::inventory},
+                                                     {3, 5, MenuEntry::save},
+                                                     {3, 0, MenuEntry::invalid},
+                                                     {3, 6, MenuEntry::invalid},
+                                                     {3, -4, MenuEntry::invalid},
+                                                     {1, 2, MenuEntry::inventory}}) {
+        SCOPED_TRACE(std::to_string(c.options) + " options, " + std::to_string(c.number));
+        EXPECT_EQ(menu_entry(MenuNumbers{c.options}, c.number), c.entry);
+    }
 }
 
 TEST(ApplyConsequence, FollowsItsTable) {

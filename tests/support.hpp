@@ -50,13 +50,10 @@ inline std::string read_file(const std::filesystem::path& path) {
 // player asks for the rest of the text during pause number `rest_at`.
 struct RecordingPacer final : Pacer {
     Clock::time_point now() override { return now_; }
-    void sleep_until(Clock::time_point deadline) override {
+    ByteWaitEnd wait_for_byte(Clock::time_point deadline) override {
         pauses_ms.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now_).count());
         now_ = std::max(now_, deadline) + oversleep;
-    }
-    Wake wait_for_byte(Clock::time_point deadline) override {
-        sleep_until(deadline);
-        return pauses_ms.size() == rest_at ? Wake::rest_asked : Wake::due;
+        return pauses_ms.size() == rest_at ? ByteWaitEnd::rest_asked : ByteWaitEnd::due;
     }
     void begin_text() override { texts += '<'; }
     void end_text() override { texts += '>'; }

@@ -26,43 +26,36 @@ namespace {
 
 constexpr std::string_view end_of_options = "--";
 
-void print_usage(std::ostream& out) {
-    out << "usage : orlimar-check FICHIER...\n"
-           "        orlimar-check --dot FICHIER\n"
-           "        orlimar-check --jouer FICHIER [--depuis N]\n"
-           "        orlimar-check --parcours FICHIER [--transcription DOSSIER] [--sans-couleur]\n"
-           "        orlimar-check --hasard N [--graine S] FICHIER\n"
-           "        orlimar-check --help | --version\n"
-           "Sans mode, vérifie des histoires Orlimar et signale leurs problèmes, ligne par ligne :\n"
-           "erreurs, avertissements et remarques (ce que peut rencontrer une partie reprise) ;\n"
-           "code de sortie : 0 sans erreur ni avertissement (les remarques ne comptent pas),\n"
-           "1 avec des avertissements seulement, 2 avec une erreur.\n"
-           "Modes (les options viennent dans n'importe quel ordre) :\n"
-           "  --dot        écrit le plan de l'histoire au format Graphviz (dot -Tsvg).\n"
-           "  --jouer      joue l'histoire comme le jeu, sans les pauses de la machine à écrire ;\n"
-           "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise.\n"
-           "  --parcours   pour chaque fin, le plus court chemin depuis la section 0 et les choix à taper ;\n"
-           "               avec --transcription DOSSIER, écrit aussi dans DOSSIER/fin-LIGNE.txt ce que le jeu\n"
-           "               affiche sur ce chemin, sans les couleurs avec --sans-couleur.\n"
-           "  --hasard N   joue N parties au hasard, la partie i avec la graine S + i (S tirée au hasard sans\n"
-           "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
-           "               code 1 s'il y a eu une erreur ou une boucle.\n"
-           "Les modes de jeu ne lisent ni n'écrivent aucune sauvegarde ; leur code de sortie est 2 quand\n"
-           "l'histoire ne se charge pas.\n";
-}
+struct Options;
+using ModeRun = int (*)(const Options&, std::istream& in, std::ostream& out, std::ostream& err);
+using ValueReader = std::optional<std::string> (*)(const std::string& arg, const std::string* value, Options&);
 
-int usage_error(std::ostream& err, const std::string& problem) {
-    err << "orlimar-check : " << problem << '\n';
-    print_usage(err);
-    return status_errors;
-}
+// One way of running orlimar-check. Usage, parsing, combination checks and
+// dispatch all come from `modes` and `mode_options`: a new mode is one row
+// there and one function.
+struct ModeRow {
+    std::string_view option;       // empty for the default mode, checking files
+    std::string_view synopsis;     // its usage line after "orlimar-check "
+    std::string_view label;        // how its description is headed
+    std::string_view description;  // the rest of its paragraph in the usage text
+    ValueReader value = nullptr;   // reads the argument the option takes, if any
+    bool one_file = true;
+    ModeRun run;
+};
 
-enum class Mode { check, dot, play, walkthrough, random };
+// An option that only makes sense with one mode.
+struct ModeOptionRow {
+    std::string_view option;
+    std::size_t mode;  // index into `modes`
+    ValueReader read;  // `value` is null for a flag
+    bool takes_value;
+};
 
 struct Options {
-    Mode mode = Mode::check;
+    std::size_t mode = 0;
     std::string mode_option;  // as written, for messages
     std::vector<std::string> files;
+    std::vector<bool> given;  // per row of mode_options
     std::optional<int> from;
     std::optional<std::string> transcripts;
     bool plain = false;
@@ -80,10 +73,140 @@ std::optional<T> whole_number(std::string_view text) {
     return value;
 }
 
+std::optional<std::string> read_playthroughs(const std::string& arg, const std::string* value, Options& options) {
+    if (!value) return arg + " attend un nombre de parties";
+    options.playthroughs = whole_number<int>(*value);
+    if (!options.playthroughs || *options.playthroughs < 1 || *options.playthroughs > max_random_playthroughs) {
+        return arg + " attend un nombre de parties entre 1 et " + std::to_string(max_random_playthroughs) + ", pas « " +
+               *value + " »";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> read_from(const std::string& arg, const std::string* value, Options& options) {
+    if (!value || !(options.from = whole_number<int>(*value))) return arg + " attend un numéro de section";
+    return std::nullopt;
+}
+
+std::optional<std::string> read_seed(const std::string& arg, const std::string* value, Options& options) {
+    if (!value || !(options.seed = whole_number<std::uint64_t>(*value))) return arg + " attend un entier positif ou nul";
+    return std::nullopt;
+}
+
+std::optional<std::string> read_transcripts(const std::string& arg, const std::string* value, Options& options) {
+    if (!value) return arg + " attend un dossier";
+    options.transcripts = *value;
+    return std::nullopt;
+}
+
+std::optional<std::string> read_plain(const std::string&, const std::string*, Options& options) {
+    options.plain = true;
+    return std::nullopt;
+}
+
+int check_files(const Options& options, std::istream&, std::ostream& out, std::ostream&) {
+    int status = status_clean;
+    for (const std::string& file : options.files) {
+        const CheckedStory checked = check_story_file(file);
+        print_diagnostics(out, file, checked.diagnostics);
+        status = std::max(status, exit_status(checked.diagnostics));
+    }
+    return status;
+}
+
+// The map goes to `out` and the diagnostics to `err`, so that the map can be
+// piped into dot. Succeeds whenever the story loads and the map is drawn.
+int draw_map(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    const std::string& story_path = options.files.front();
+    const CheckedStory checked = check_story_file(story_path);
+    if (!checked.diagnostics.empty()) print_diagnostics(err, story_path, checked.diagnostics);
+    if (checked.section_count == 0) return status_errors;
+    write_story_map(out, std::filesystem::path(story_path).stem().string(), *checked.sections, checked.section_count);
+    return status_clean;
+}
+
+int play(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    return play_mode(options.files.front(), options.from, in, out, err);
+}
+
+int walk(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    WalkthroughOptions walk;
+    if (options.transcripts) walk.transcripts = path_from_utf8(*options.transcripts);
+    walk.plain = options.plain;
+    return walkthrough_mode(options.files.front(), walk, out, err);
+}
+
+int play_at_random(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return random_mode(options.files.front(), *options.playthroughs, options.seed, out, err);
+}
+
+constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4;
+
+constexpr ModeRow modes[] = {
+    {"", "FICHIER...", "", "", nullptr, false, check_files},
+    {"--dot", "--dot FICHIER", "--dot", "écrit le plan de l'histoire au format Graphviz (dot -Tsvg).\n", nullptr,
+     true, draw_map},
+    {"--jouer", "--jouer FICHIER [--depuis N]", "--jouer",
+     "joue l'histoire comme le jeu, sans les pauses de la machine à écrire ;\n"
+     "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise.\n",
+     nullptr, true, play},
+    {"--parcours", "--parcours FICHIER [--transcription DOSSIER] [--sans-couleur]", "--parcours",
+     "pour chaque fin, le plus court chemin depuis la section 0 et les choix à taper ;\n"
+     "               avec --transcription DOSSIER, écrit aussi dans DOSSIER/fin-LIGNE.txt ce que le jeu\n"
+     "               affiche sur ce chemin, sans les couleurs avec --sans-couleur.\n",
+     nullptr, true, walk},
+    {"--hasard", "--hasard N [--graine S] FICHIER", "--hasard N",
+     "joue N parties au hasard, la partie i avec la graine S + i (S tirée au hasard sans\n"
+     "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
+     "               code 1 s'il y a eu une erreur ou une boucle.\n",
+     read_playthroughs, true, play_at_random},
+};
+
+static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
+              modes[random_row].option == "--hasard");
+
+// In the order their misuse is reported.
+constexpr ModeOptionRow mode_options[] = {
+    {"--depuis", play_row, read_from, true},
+    {"--transcription", walkthrough_row, read_transcripts, true},
+    {"--sans-couleur", walkthrough_row, read_plain, false},
+    {"--graine", random_row, read_seed, true},
+};
+
+constexpr std::size_t description_column = 13;
+
+void print_usage(std::ostream& out) {
+    std::string_view lead = "usage : ";
+    for (const ModeRow& mode : modes) {
+        out << lead << "orlimar-check " << mode.synopsis << '\n';
+        lead = "        ";
+    }
+    out << lead << "orlimar-check --help | --version\n"
+        << "Sans mode, vérifie des histoires Orlimar et signale leurs problèmes, ligne par ligne :\n"
+           "erreurs, avertissements et remarques (ce que peut rencontrer une partie reprise) ;\n"
+           "code de sortie : 0 sans erreur ni avertissement (les remarques ne comptent pas),\n"
+           "1 avec des avertissements seulement, 2 avec une erreur.\n"
+           "Modes (les options viennent dans n'importe quel ordre) :\n";
+    for (const ModeRow& mode : modes) {
+        if (mode.option.empty()) continue;
+        out << "  " << mode.label << std::string(description_column - mode.label.size(), ' ') << mode.description;
+    }
+    out << "Les modes de jeu ne lisent ni n'écrivent aucune sauvegarde ; leur code de sortie est 2 quand\n"
+           "l'histoire ne se charge pas.\n";
+}
+
+int usage_error(std::ostream& err, const std::string& problem) {
+    err << "orlimar-check : " << problem << '\n';
+    print_usage(err);
+    return status_errors;
+}
+
 // Reads the arguments into `options`; returns the problem, or nothing.
 class ArgumentReader {
 public:
-    ArgumentReader(std::span<const std::string> args, Options& options) : args_(args), options_(options) {}
+    ArgumentReader(std::span<const std::string> args, Options& options) : args_(args), options_(options) {
+        options_.given.assign(std::size(mode_options), false);
+    }
 
     std::optional<std::string> read() {
         bool options_done = false;
@@ -102,74 +225,50 @@ public:
 
 private:
     std::optional<std::string> read_option(const std::string& arg) {
-        if (arg == "--dot") return set_mode(Mode::dot, arg);
-        if (arg == "--jouer") return set_mode(Mode::play, arg);
-        if (arg == "--parcours") return set_mode(Mode::walkthrough, arg);
-        if (arg == "--hasard") {
-            if (auto problem = set_mode(Mode::random, arg)) return problem;
-            const auto value = take_value(arg);
-            if (!value) return arg + " attend un nombre de parties";
-            options_.playthroughs = whole_number<int>(*value);
-            if (!options_.playthroughs || *options_.playthroughs < 1 || *options_.playthroughs > max_random_playthroughs) {
-                return arg + " attend un nombre de parties entre 1 et " + std::to_string(max_random_playthroughs) +
-                       ", pas « " + *value + " »";
-            }
-            return std::nullopt;
+        for (std::size_t row = 1; row < std::size(modes); ++row) {
+            if (modes[row].option != arg) continue;
+            if (auto problem = set_mode(row, arg)) return problem;
+            if (!modes[row].value) return std::nullopt;
+            const std::string* value = take_value();
+            return modes[row].value(arg, value, options_);
         }
-        if (arg == "--depuis") {
-            if (options_.from) return twice(arg);
-            const auto value = take_value(arg);
-            if (!value || !(options_.from = whole_number<int>(*value))) return arg + " attend un numéro de section";
-            return std::nullopt;
-        }
-        if (arg == "--graine") {
-            if (options_.seed) return twice(arg);
-            const auto value = take_value(arg);
-            if (!value || !(options_.seed = whole_number<std::uint64_t>(*value))) {
-                return arg + " attend un entier positif ou nul";
-            }
-            return std::nullopt;
-        }
-        if (arg == "--transcription") {
-            if (options_.transcripts) return twice(arg);
-            options_.transcripts = take_value(arg);
-            if (!options_.transcripts) return arg + " attend un dossier";
-            return std::nullopt;
-        }
-        if (arg == "--sans-couleur") {
-            if (options_.plain) return twice(arg);
-            options_.plain = true;
-            return std::nullopt;
+        for (std::size_t row = 0; row < std::size(mode_options); ++row) {
+            const ModeOptionRow& option = mode_options[row];
+            if (option.option != arg) continue;
+            if (options_.given[row]) return twice(arg);
+            options_.given[row] = true;
+            return option.read(arg, option.takes_value ? take_value() : nullptr, options_);
         }
         return "option inconnue « " + arg + " »";
     }
 
-    std::optional<std::string> set_mode(Mode mode, const std::string& arg) {
+    std::optional<std::string> set_mode(std::size_t mode, const std::string& arg) {
         if (options_.mode_option == arg) return twice(arg);
-        if (options_.mode != Mode::check) return options_.mode_option + " et " + arg + " ne vont pas ensemble";
+        if (options_.mode != 0) return options_.mode_option + " et " + arg + " ne vont pas ensemble";
         options_.mode = mode;
         options_.mode_option = arg;
         return std::nullopt;
     }
 
     // The argument after an option is its value, whatever it looks like.
-    std::optional<std::string> take_value(const std::string&) {
-        if (next_ >= args_.size()) return std::nullopt;
-        return args_[next_++];
+    const std::string* take_value() {
+        if (next_ >= args_.size()) return nullptr;
+        return &args_[next_++];
     }
 
     static std::string twice(const std::string& arg) { return arg + " est donné deux fois"; }
 
     std::optional<std::string> check_combination() const {
-        const Mode mode = options_.mode;
-        if (options_.from && mode != Mode::play) return "--depuis ne s'emploie qu'avec --jouer";
-        if ((options_.transcripts || options_.plain) && mode != Mode::walkthrough) {
-            return std::string(options_.transcripts ? "--transcription" : "--sans-couleur") +
-                   " ne s'emploie qu'avec --parcours";
+        for (std::size_t row = 0; row < std::size(mode_options); ++row) {
+            const ModeOptionRow& option = mode_options[row];
+            if (options_.given[row] && options_.mode != option.mode) {
+                return std::string(option.option) + " ne s'emploie qu'avec " + std::string(modes[option.mode].option);
+            }
         }
-        if (options_.seed && mode != Mode::random) return "--graine ne s'emploie qu'avec --hasard";
         if (options_.files.empty()) return "aucun fichier à vérifier";
-        if (mode != Mode::check && options_.files.size() != 1) return options_.mode_option + " prend un seul fichier";
+        if (modes[options_.mode].one_file && options_.files.size() != 1) {
+            return options_.mode_option + " prend un seul fichier";
+        }
         return std::nullopt;
     }
 
@@ -177,26 +276,6 @@ private:
     Options& options_;
     std::size_t next_ = 0;
 };
-
-int check_files(const std::vector<std::string>& files, std::ostream& out) {
-    int status = status_clean;
-    for (const std::string& file : files) {
-        const CheckedStory checked = check_story_file(file);
-        print_diagnostics(out, file, checked.diagnostics);
-        status = std::max(status, exit_status(checked.diagnostics));
-    }
-    return status;
-}
-
-// The map goes to `out` and the diagnostics to `err`, so that the map can be
-// piped into dot. Succeeds whenever the story loads and the map is drawn.
-int draw_map(const std::string& file, std::ostream& out, std::ostream& err) {
-    const CheckedStory checked = check_story_file(file);
-    if (!checked.diagnostics.empty()) print_diagnostics(err, file, checked.diagnostics);
-    if (checked.section_count == 0) return status_errors;
-    write_story_map(out, std::filesystem::path(file).stem().string(), *checked.sections, checked.section_count);
-    return status_clean;
-}
 
 // --help and --version answer whatever else is given (before a "--").
 std::optional<int> answer_question(std::span<const std::string> args, std::ostream& out) {
@@ -220,24 +299,7 @@ int run_check_command(std::span<const std::string> args, std::istream& in, std::
     if (const auto answered = answer_question(args, out)) return *answered;
     Options options;
     if (const auto problem = ArgumentReader(args, options).read()) return usage_error(err, *problem);
-    const std::string& file = options.files.front();
-    switch (options.mode) {
-        case Mode::check:
-            return check_files(options.files, out);
-        case Mode::dot:
-            return draw_map(file, out, err);
-        case Mode::play:
-            return play_mode(file, options.from, in, out, err);
-        case Mode::walkthrough: {
-            WalkthroughOptions walk;
-            if (options.transcripts) walk.transcripts = path_from_utf8(*options.transcripts);
-            walk.plain = options.plain;
-            return walkthrough_mode(file, walk, out, err);
-        }
-        case Mode::random:
-            return random_mode(file, *options.playthroughs, options.seed, out, err);
-    }
-    return status_errors;
+    return modes[options.mode].run(options, in, out, err);
 }
 
 int run_check_command(std::span<const std::string> args, std::ostream& out, std::ostream& err) {

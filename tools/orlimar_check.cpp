@@ -1,10 +1,5 @@
 // orlimar-check: the story checker for authors.
-//
-//   orlimar-check FICHIER...                    diagnostics, then a summary per file
-//   orlimar-check --dot FICHIER                 the story map as a Graphviz graph
-//   orlimar-check --jouer FICHIER [--depuis N]  the story played without pauses
-//   orlimar-check --parcours FICHIER            the shortest walkthrough to every ending
-//   orlimar-check --hasard N FICHIER            N playthroughs at random
+// Its modes, their options and usage are described once, in check_command.cpp.
 #include <iostream>
 #include <string>
 #include <vector>

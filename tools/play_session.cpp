@@ -47,6 +47,11 @@ std::string without_colours(std::string_view text) {
     return plain;
 }
 
+InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer)
+    : slot_(resume_at), console_(Console{&keys, &out, &pacer_}), save_(slot_) {
+    if (observer) observer_.emplace(*observer);
+}
+
 std::string format_keys(std::span<const int> keys) {
     std::string text = "«";
     for (const int key : keys) text += " " + std::to_string(key);
@@ -62,10 +67,7 @@ int play_mode(const std::string& file, std::optional<int> from, std::istream& in
             << story.section_count - 1 << ")\n";
         return status_errors;
     }
-    InstantPacer pacer;
-    const ConsoleOverride console({&in, &out, &pacer});
-    TrialSaveSlot slot(from.value_or(0));
-    const SaveSlotOverride save(slot);
+    const InMemoryGame game(in, out, from.value_or(0));
     welcome_player(story.story_path);
     start_game(*story.sections, story.section_count, story.story_path);
     return status_clean;

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "console.hpp"
+#include "game_engine.hpp"
 #include "save_load.hpp"
 #include "story.hpp"
 #include "story_check.hpp"
@@ -41,6 +43,30 @@ public:
 
 private:
     int section_;
+};
+
+// The one way the tools play a story in memory: for as long as it lives, the
+// game reads its keys from `keys`, writes to `out`, types without pauses,
+// saves only into a TrialSaveSlot starting at `resume_at`, and tells its
+// events to `observer` when given. Nothing is written to disk.
+//
+// The engine's seams stay process-wide rather than passed down as a context:
+// the engine's entry points have fixed signatures the game's contract names,
+// the game is single-threaded, and a context would have to be threaded
+// through every one of them for the tools' sake alone. This guard is where
+// the tools set all of them, once.
+class InMemoryGame {
+public:
+    InMemoryGame(std::istream& keys, std::ostream& out, int resume_at = 0, PlayObserver* observer = nullptr);
+    InMemoryGame(const InMemoryGame&) = delete;
+    InMemoryGame& operator=(const InMemoryGame&) = delete;
+
+private:
+    InstantPacer pacer_;
+    TrialSaveSlot slot_;
+    ConsoleOverride console_;
+    SaveSlotOverride save_;
+    std::optional<PlayObserverOverride> observer_;
 };
 
 // `text` without its colour escapes ("\033[" digits and ';' "m").

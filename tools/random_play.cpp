@@ -19,24 +19,28 @@ constexpr std::uint64_t extra_entry_odds = 10;
 constexpr std::string_view replay_answer = "n\n";
 
 // The player of one playthrough: the engine reads its keys from this
-// buffer, which makes up the next answer only when the engine asks for it,
+// buffer, which makes up the answer to the prompt the engine announced last,
 // and the engine's events tell it where the game stands and what went wrong.
 class RandomPlayer final : public std::streambuf, public PlayObserver {
 public:
-    RandomPlayer(const SectionTable& sections, std::uint64_t seed, RandomPlayReport& report)
-        : sections_(sections), generator_(seed), seed_(seed), report_(report) {}
+    RandomPlayer(std::uint64_t seed, RandomPlayReport& report) : generator_(seed), seed_(seed), report_(report) {}
 
     void on_event(const PlayEvent& event) override {
         switch (event.kind) {
             case PlayEventKind::section_entered:
                 ++report_.section_visits[static_cast<std::size_t>(event.section)];
-                current_ = event.section;
-                at_menu_ = section_at(sections_, event.section).choice_count > 0;
                 extra_used_ = false;
+                return;
+            case PlayEventKind::choice_menu:
+                at_menu_ = true;
+                menu_ = MenuNumbers{event.index};
+                return;
+            case PlayEventKind::ending_replay:
+            case PlayEventKind::game_replay:
+                at_menu_ = false;
                 return;
             case PlayEventKind::choice_picked:
                 ++report_.option_picks[static_cast<std::size_t>(event.section)][static_cast<std::size_t>(event.index)];
-                at_menu_ = false;
                 ++choices_;
                 last_choice_ = {event.section, event.index};
                 return;
@@ -75,14 +79,13 @@ protected:
 
 private:
     int next_menu_key() {
-        // The menu on screen is the one of the section entered last.
-        const int options = std::clamp(section_at(sections_, current_).choice_count, 1, max_choices);
+        const MenuNumbers menu = menu_;
         if (!extra_used_ && draw_below(generator_, extra_entry_odds) == 0) {
             extra_used_ = true;
-            return options + 1 + static_cast<int>(draw_below(generator_, 2));  // inventory or save
+            return draw_below(generator_, 2) == 0 ? menu.inventory() : menu.save();
         }
         extra_used_ = false;
-        return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(options)));
+        return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(menu.options)));
     }
 
     ErrorRecord& note_error(const ErrorPlace& place) {
@@ -94,12 +97,11 @@ private:
         return record;
     }
 
-    const SectionTable& sections_;
     std::mt19937_64 generator_;
     std::uint64_t seed_;
     RandomPlayReport& report_;
-    int current_ = 0;
-    bool at_menu_ = false;
+    bool at_menu_ = false;  // the prompt announced last is a choice menu, numbered as menu_
+    MenuNumbers menu_;
     bool extra_used_ = false;  // the inventory or save entry answered this menu last
     bool ended_ = false;
     int choices_ = 0;
@@ -129,14 +131,10 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
     report.option_picks.assign(static_cast<std::size_t>(section_count), {});
     DiscardingBuffer discard;
     std::ostream out(&discard);
-    InstantPacer pacer;
     for (int i = 0; i < playthroughs; ++i) {
-        RandomPlayer player(sections, seed + static_cast<std::uint64_t>(i), report);
+        RandomPlayer player(seed + static_cast<std::uint64_t>(i), report);
         std::istream in(&player);
-        const ConsoleOverride console({&in, &out, &pacer});
-        TrialSaveSlot slot(0);
-        const SaveSlotOverride save(slot);
-        const PlayObserverOverride observer(player);
+        const InMemoryGame game(in, out, 0, &player);
         start_game(sections, section_count, story_path);
     }
     return report;
@@ -166,7 +164,8 @@ void add_coverage(const PlayableStory& story, const RandomPlayReport& report, st
                                                      (visits > 0 ? "atteinte " + count_of(visits, "fois", "")
                                                                  : std::string("jamais atteinte"))});
         const Section& section = section_at(*story.sections, id);
-        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
+        const int options = menu_numbers(section).options;
+        for (int c = 0; c < options; ++c) {
             const long long picks = report.option_picks[at][static_cast<std::size_t>(c)];
             lines.push_back({story.lines.choice[at][static_cast<std::size_t>(c)],
                              option_name(id, c) + " : " +
@@ -213,8 +212,8 @@ int print_random_report(std::ostream& out, const PlayableStory& story, const Ran
     long long never_picked = 0;
     for (int id = 0; id < story.section_count; ++id) {
         const auto& picks = report.option_picks[static_cast<std::size_t>(id)];
-        const int options = std::min(section_at(*story.sections, id).choice_count, max_choices);
-        never_picked += std::count(picks.begin(), picks.begin() + std::max(options, 0), 0LL);
+        const int options = menu_numbers(section_at(*story.sections, id)).options;
+        never_picked += std::count(picks.begin(), picks.begin() + options, 0LL);
     }
     out << story.file << ": " << count_of(never_reached, "section") << " jamais atteinte" << (never_reached > 1 ? "s" : "")
         << ", " << never_picked << " choix jamais pris, " << count_of(static_cast<long long>(report.errors.size()), "erreur")

@@ -36,8 +36,9 @@ std::vector<Route> shortest_routes(const SectionTable& sections, int section_cou
     for (std::size_t next = 0; next < queue.size(); ++next) {
         const int id = queue[next];
         const Section& section = section_at(sections, id);
-        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
-            const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
+        const std::span<const Choice> options = section_options(section);
+        for (int c = 0; c < static_cast<int>(options.size()); ++c) {
+            const int target = options[static_cast<std::size_t>(c)].next_section_id;
             if (!is_loaded_section(target, section_count)) continue;
             Route& route = routes[static_cast<std::size_t>(target)];
             if (route.reached) continue;
@@ -81,9 +82,10 @@ std::vector<Ending> find_endings(const SectionTable& sections, int section_count
         const auto at = static_cast<std::size_t>(id);
         const Section& section = section_at(sections, id);
         const bool reached = routes[at].reached;
-        if (section.choice_count <= 0) {
+        const SectionEnd how = section_end(section);
+        if (how != SectionEnd::choice_menu) {
             Ending ending;
-            ending.kind = section.is_ending != 0 ? EndingKind::ending_screen : EndingKind::no_choices;
+            ending.kind = how == SectionEnd::ending_screen ? EndingKind::ending_screen : EndingKind::no_choices;
             ending.line = lines.header[at];
             ending.section = id;
             ending.reachable = reached;
@@ -91,8 +93,9 @@ std::vector<Ending> find_endings(const SectionTable& sections, int section_count
             endings.push_back(std::move(ending));
             continue;
         }
-        for (int c = 0; c < std::min(section.choice_count, max_choices); ++c) {
-            if (section.choices[static_cast<std::size_t>(c)].next_section_id != end_section_id) continue;
+        const std::span<const Choice> options = section_options(section);
+        for (int c = 0; c < static_cast<int>(options.size()); ++c) {
+            if (options[static_cast<std::size_t>(c)].next_section_id != end_section_id) continue;
             Ending ending;
             ending.kind = EndingKind::end_option;
             ending.line = lines.choice[at][static_cast<std::size_t>(c)];
@@ -130,10 +133,7 @@ std::string transcript(const PlayableStory& story, std::span<const int> keys) {
     input += replay_answers;
     std::istringstream in(input);
     std::ostringstream out;
-    InstantPacer pacer;
-    const ConsoleOverride console({&in, &out, &pacer});
-    TrialSaveSlot slot(0);
-    const SaveSlotOverride save(slot);
+    const InMemoryGame game(in, out);
     const std::array names{story.file_name};
     StoryPath path;
     if (select_story(names, path)) {
