@@ -27,6 +27,7 @@
 #include "fuzz_support.hpp"
 #include "game_engine.hpp"
 #include "save_load.hpp"
+#include "startup.hpp"
 #include "story.hpp"
 
 namespace {
@@ -67,6 +68,28 @@ bool is_written_save(std::string_view content) {
     return true;
 }
 
+// The story of the input, already picked, loaded from its bytes.
+class MemoryShelf final : public StoryShelf {
+public:
+    MemoryShelf(std::string_view bytes, std::string_view path, SectionTable& table)
+        : bytes_(bytes), path_(path), table_(table) {}
+    bool choose(StoryPath& story_path) override {
+        story_path.assign(path_);
+        return true;
+    }
+    ShelvedStory load(const StoryPath& story_path) override {
+        std::istringstream in{std::string(bytes_), std::ios::binary};
+        count = load_story(in, story_path.view(), table_);
+        return {&table_, count};
+    }
+    int count = 0;
+
+private:
+    std::string_view bytes_;
+    std::string_view path_;
+    SectionTable& table_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,13 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     InstantPacer pacer;
     const ConsoleOverride console({&keys, &out, &pacer});
 
-    std::istringstream story_bytes{std::string(input.story), std::ios::binary};
-    const int count = load_story(story_bytes, story_path, *table);
-    FUZZ_CHECK(count >= 0 && count <= max_sections);
-    if (count == 0) return 0;  // the program stops before playing
-
-    display_story_title(story_path);
-    start_game(*table, count, story_path);
+    // The program as it starts: the story named already, read from memory.
+    MemoryShelf shelf(input.story, story_path, *table);
+    const int status = run_program(shelf);
+    FUZZ_CHECK(status == 0 || status == 1);
+    FUZZ_CHECK(shelf.count >= 0 && shelf.count <= max_sections);
 
     // The game never deletes a save and never leaves a half-written one: a
     // save that was there is still there, as it was or as the game rewrote it.

@@ -1,5 +1,6 @@
 #include "play_session.hpp"
 
+#include <array>
 #include <ostream>
 
 #include "colour.hpp"
@@ -47,6 +48,13 @@ std::string without_colours(std::string_view text) {
     return plain;
 }
 
+bool OneStoryShelf::choose(StoryPath& story_path) {
+    const std::array names{story_.file_name};
+    return select_story(names, story_path);
+}
+
+ShelvedStory OneStoryShelf::load(const StoryPath&) { return {story_.sections.get(), story_.section_count}; }
+
 InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer)
     : slot_(resume_at), console_(Console{&keys, &out, &pacer_}), save_(slot_) {
     if (observer) observer_.emplace(*observer);
@@ -68,7 +76,6 @@ int play_mode(const std::string& file, std::optional<int> from, std::istream& in
         return status_errors;
     }
     const InMemoryGame game(in, out, from.value_or(0));
-    welcome_player(story.story_path);
-    start_game(*story.sections, story.section_count, story.story_path);
+    play_loaded_story({story.sections.get(), story.section_count}, story.story_path);
     return status_clean;
 }

@@ -14,6 +14,7 @@
 #include "console.hpp"
 #include "game_engine.hpp"
 #include "save_load.hpp"
+#include "startup.hpp"
 #include "story.hpp"
 #include "story_check.hpp"
 
@@ -32,6 +33,17 @@ PlayableStory load_playable_story(const std::string& file);
 // Explains on `err`, the checker's way, why a story does not load. Returns
 // the status for it.
 int report_unplayable(const PlayableStory& story, std::ostream& err);
+
+// A story menu listing this story alone, already loaded.
+class OneStoryShelf final : public StoryShelf {
+public:
+    explicit OneStoryShelf(const PlayableStory& story) : story_(story) {}
+    bool choose(StoryPath& story_path) override;
+    ShelvedStory load(const StoryPath& story_path) override;
+
+private:
+    const PlayableStory& story_;
+};
 
 // The save in memory of a play mode: it starts with the section to resume at
 // (0 for a new game), and the menu's save entry only moves it and says so.

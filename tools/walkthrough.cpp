@@ -134,12 +134,8 @@ std::string transcript(const PlayableStory& story, std::span<const int> keys) {
     std::istringstream in(input);
     std::ostringstream out;
     const InMemoryGame game(in, out);
-    const std::array names{story.file_name};
-    StoryPath path;
-    if (select_story(names, path)) {
-        welcome_player(path.view());
-        start_game(*story.sections, story.section_count, path.view());
-    }
+    OneStoryShelf shelf(story);
+    run_program(shelf);
     return out.str();
 }
 
