@@ -39,16 +39,14 @@ SectionSteps item_steps(const SectionTable& sections, int section_count) {
     std::map<std::string_view, int> tracked;
     for (int id = 0; id < section_count; ++id) {
         const Section& section = section_at(sections, id);
-        for (int i = 0; i < section.item_count; ++i) {
-            const Item& item = section.items[static_cast<std::size_t>(i)];
+        for (const Item& item : section_items(section)) {
             if (item.type == item_lose) tracked.emplace(item.name.view(), static_cast<int>(tracked.size()));
         }
     }
     SectionSteps steps(static_cast<std::size_t>(section_count));
     for (int id = 0; id < section_count; ++id) {
         const Section& section = section_at(sections, id);
-        for (int i = 0; i < section.item_count; ++i) {
-            const Item& item = section.items[static_cast<std::size_t>(i)];
+        for (const Item& item : section_items(section)) {
             const auto found = tracked.find(item.name.view());
             const int index = found != tracked.end() ? found->second : -1;
             // One step per item line, so that step i is item line i.
@@ -178,8 +176,8 @@ private:
         if (found_.size() == lose_lines_) return true;  // nothing left to look for
         const Section& section = section_at(sections_, id);
         std::string next = state_key(0, held);  // the same inventory in each target section
-        for (int c = 0; c < section.choice_count; ++c) {
-            const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
+        for (const Choice& choice : section_options(section)) {
+            const int target = choice.next_section_id;
             if (!is_loaded_section(target, section_count_)) continue;  // the playthrough ends there
             next[0] = static_cast<char>(target);
             if (!visit(next, static_cast<int>(index))) return false;
@@ -224,14 +222,14 @@ private:
 }  // namespace
 
 MissingItemSearch find_missing_items(const SectionTable& sections, int section_count, std::size_t state_limit) {
-    return ItemSearch(sections, std::clamp(section_count, 0, max_sections), state_limit, {0}).run();
+    return ItemSearch(sections, loaded_count(section_count), state_limit, {0}).run();
 }
 
 MissingItemSearch find_missing_items_on_resume(const SectionTable& sections, int section_count,
                                                const std::vector<int>& starts,
                                                const std::vector<MissingItem>& already_found,
                                                std::size_t state_limit) {
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     // Lines out of the starts' reach are not looked for either: the search
     // would go on until its bound for them.
     std::set<LoseLine> known;
@@ -239,7 +237,8 @@ MissingItemSearch find_missing_items_on_resume(const SectionTable& sections, int
     const std::vector<bool> reached = reached_from(sections, count, starts);
     for (int id = 0; id < count; ++id) {
         if (reached[static_cast<std::size_t>(id)]) continue;
-        for (int i = 0; i < section_at(sections, id).item_count; ++i) known.emplace(id, i);
+        const auto items = static_cast<int>(section_items(section_at(sections, id)).size());
+        for (int i = 0; i < items; ++i) known.emplace(id, i);
     }
     return ItemSearch(sections, count, state_limit, starts, std::move(known)).run();
 }

@@ -34,10 +34,11 @@ void check_targets(const SectionTable& sections, int section_count, const StoryP
                    std::vector<Diagnostic>& out) {
     for (int id = 0; id < section_count; ++id) {
         const Section& section = section_at(sections, id);
-        for (int c = 0; c < section.choice_count; ++c) {
-            const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
+        const std::span<const Choice> options = section_options(section);
+        for (std::size_t c = 0; c < options.size(); ++c) {
+            const int target = options[c].next_section_id;
             if (target == end_section_id || is_loaded_section(target, section_count)) continue;
-            out.push_back(error_at(lines.choice[static_cast<std::size_t>(id)][static_cast<std::size_t>(c)],
+            out.push_back(error_at(lines.choice[static_cast<std::size_t>(id)][c],
                                    "le choix mène à la section " + std::to_string(target) +
                                        ", qui n'existe pas (" + section_range(section_count) +
                                        ") : la partie s'arrêterait sur une erreur"));
@@ -56,11 +57,11 @@ void check_sections(const SectionTable& sections, int section_count, const Story
         if (!reachable[at]) {
             out.push_back(warning_at(lines.header[at], name + " est inaccessible : aucun chemin depuis la section 0 n'y mène"));
         }
-        if (section.choice_count == 0 && section.is_ending == 0) {
+        if (section_end(section) == SectionEnd::stop) {
             out.push_back(warning_at(lines.header[at], name + " n'a ni choix ni [Fin] : la partie s'y arrête "
                                                               "sans écran de fin"));
         }
-        if (section.choice_count > 0 && section.is_ending != 0) {
+        if (section_end(section) == SectionEnd::choice_menu && section.is_ending != 0) {
             const int line = lines.ending[at] != 0 ? lines.ending[at] : lines.header[at];
             out.push_back(warning_at(line, name + " porte [Fin] mais a des choix : son écran de fin "
                                                   "ne s'affiche jamais"));
@@ -85,11 +86,12 @@ std::string near_gain_hint(const SectionTable& sections, int section_count, cons
                            std::string_view lost) {
     const std::string folded = fold_spelling(lost);
     for (int id = 0; id < section_count; ++id) {
-        for (int i = 0; i < section_at(sections, id).item_count; ++i) {
-            const Item& item = item_at(sections, id, i);
+        const std::span<const Item> items = section_items(section_at(sections, id));
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const Item& item = items[i];
             if (item.type != item_gain || item.name.view() == lost || fold_spelling(item.name.view()) != folded) continue;
             return " ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " +
-                   std::to_string(item_line(lines, id, i)) +
+                   std::to_string(item_line(lines, id, static_cast<int>(i))) +
                    " ? Les noms d'objets doivent être identiques, majuscules et accents compris";
         }
     }
@@ -155,7 +157,7 @@ void check_items(const SectionTable& sections, int section_count, const StoryPla
 
 std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_count, const StoryPlaces& lines) {
     std::vector<Diagnostic> result;
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     if (count == 0) return result;
     check_targets(sections, count, lines, result);
     check_sections(sections, count, lines, result);

@@ -22,7 +22,7 @@
 
 // Which of the loaded sections some path from one of `starts` reaches.
 std::vector<bool> reached_from(const SectionTable& sections, int section_count, const std::vector<int>& starts) {
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     std::vector<bool> reached(static_cast<std::size_t>(count), false);
     std::vector<int> pending;
     for (const int start : starts) {
@@ -34,8 +34,8 @@ std::vector<bool> reached_from(const SectionTable& sections, int section_count, 
     while (!pending.empty()) {
         const Section& section = section_at(sections, pending.back());
         pending.pop_back();
-        for (int c = 0; c < section.choice_count; ++c) {
-            const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
+        for (const Choice& choice : section_options(section)) {
+            const int target = choice.next_section_id;
             if (is_loaded_section(target, count) && !reached[static_cast<std::size_t>(target)]) {
                 reached[static_cast<std::size_t>(target)] = true;
                 pending.push_back(target);
@@ -50,7 +50,7 @@ std::vector<bool> reachable_sections(const SectionTable& sections, int section_c
 }
 
 std::vector<bool> sections_that_can_end(const SectionTable& sections, int section_count) {
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     std::vector<bool> can_end(static_cast<std::size_t>(count), false);
     // Grow the set until no section joins it: at most one pass per section.
     for (bool grew = true; grew;) {
@@ -58,10 +58,12 @@ std::vector<bool> sections_that_can_end(const SectionTable& sections, int sectio
         for (int id = 0; id < count; ++id) {
             if (can_end[static_cast<std::size_t>(id)]) continue;
             const Section& section = section_at(sections, id);
-            bool ends = section.choice_count == 0;
-            for (int c = 0; c < section.choice_count && !ends; ++c) {
-                const int target = section.choices[static_cast<std::size_t>(c)].next_section_id;
-                ends = !is_loaded_section(target, count) || can_end[static_cast<std::size_t>(target)];
+            // A section ends the playthrough unless it shows a menu; a menu
+            // can end it through an option leading to -1 or to no section.
+            bool ends = section_end(section) != SectionEnd::choice_menu;
+            for (const Choice& choice : section_options(section)) {
+                const int target = choice.next_section_id;
+                ends = ends || !is_loaded_section(target, count) || can_end[static_cast<std::size_t>(target)];
             }
             if (ends) {
                 can_end[static_cast<std::size_t>(id)] = true;
@@ -76,7 +78,8 @@ std::vector<int> save_points(const SectionTable& sections, int section_count) {
     const std::vector<bool> reachable = reachable_sections(sections, section_count);
     std::vector<int> points;
     for (int id = 1; id < static_cast<int>(reachable.size()); ++id) {
-        if (reachable[static_cast<std::size_t>(id)] && section_at(sections, id).choice_count > 0) points.push_back(id);
+        const bool has_menu = section_end(section_at(sections, id)) == SectionEnd::choice_menu;
+        if (reachable[static_cast<std::size_t>(id)] && has_menu) points.push_back(id);
     }
     return points;
 }

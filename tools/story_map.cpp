@@ -48,8 +48,8 @@ std::string label(std::initializer_list<std::string> lines) {
     return "\"" + joined + "\"";
 }
 
-bool is_ending_screen(const Section& section) { return section.is_ending != 0 && section.choice_count == 0; }
-bool is_dead_end(const Section& section) { return section.is_ending == 0 && section.choice_count == 0; }
+bool is_ending_screen(const Section& section) { return section_end(section) == SectionEnd::ending_screen; }
+bool is_dead_end(const Section& section) { return section_end(section) == SectionEnd::stop; }
 
 void write_section_node(std::ostream& out, int id, const Section& section, bool reachable) {
     std::string mark;
@@ -82,7 +82,7 @@ void write_section_node(std::ostream& out, int id, const Section& section, bool 
 }  // namespace
 
 void write_story_map(std::ostream& out, std::string_view title, const SectionTable& sections, int section_count) {
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     const std::vector<bool> reachable = reachable_sections(sections, count);
 
     out << "digraph histoire {\n";
@@ -99,8 +99,7 @@ void write_story_map(std::ostream& out, std::string_view title, const SectionTab
     for (int id = 0; id < count; ++id) {
         const Section& section = section_at(sections, id);
         const bool greyed = !reachable[static_cast<std::size_t>(id)];
-        for (int c = 0; c < section.choice_count; ++c) {
-            const Choice& choice = section.choices[static_cast<std::size_t>(c)];
+        for (const Choice& choice : section_options(section)) {
             const int target = choice.next_section_id;
             std::string head;
             std::string colour = greyed ? ", color=grey50, fontcolor=grey40" : "";

@@ -75,7 +75,7 @@ bool write_transcript(const std::filesystem::path& path, const std::string& text
 
 std::vector<Ending> find_endings(const SectionTable& sections, int section_count, const StoryLines& lines) {
     std::vector<Ending> endings;
-    const int count = std::clamp(section_count, 0, max_sections);
+    const int count = loaded_count(section_count);
     if (count == 0) return endings;
     const std::vector<Route> routes = shortest_routes(sections, count);
     for (int id = 0; id < count; ++id) {
