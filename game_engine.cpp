@@ -59,7 +59,7 @@ public:
 NoObserver no_observer;
 PlayObserver* observer_in_use = &no_observer;
 
-void tell(PlayEventKind kind, int section, int index = -1) { observer_in_use->on_event({kind, section, index}); }
+void tell(PlayEventKind kind, int section, int index = -1) { tell_observer({kind, section, index}); }
 
 bool is_yes(const std::optional<char>& answer) {
     return answer.has_value() && (*answer == 'o' || *answer == 'O');
@@ -152,6 +152,8 @@ void display_game_over_ascii() {
         << "   Merci d'avoir joué !\n"
         << "\n";
 }
+
+void tell_observer(const PlayEvent& event) { observer_in_use->on_event(event); }
 
 PlayObserverOverride::PlayObserverOverride(PlayObserver& observer) : saved_(observer_in_use) {
     observer_in_use = &observer;

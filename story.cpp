@@ -15,6 +15,7 @@
 #include "console.hpp"
 #include "decimal.hpp"
 #include "file_path.hpp"
+#include "game_engine.hpp"
 #include "save_load.hpp"
 
 // ===========================================================================
@@ -617,6 +618,7 @@ bool select_story(std::span<const std::string> stories, StoryPath& selected_file
     }
 
     out << "Choisissez une histoire (1-" << count << ") : ";
+    tell_observer({PlayEventKind::story_menu, -1, count});
     for (;;) {
         const NumberAnswer answer = read_number();
         if (answer.status == NumberStatus::end_of_input) return false;

@@ -35,6 +35,7 @@ enum class PlayEventKind {
     inventory_full,   // section, index: a gain-item line refused by a full inventory
     section_missing,  // section: an id that names no loaded section; the playthrough ends
     // The prompt the engine is about to read an answer for:
+    story_menu,     // index: how many stories the menu lists
     choice_menu,    // section: whose menu; index: its options (MenuNumbers::options)
     ending_replay,  // section: the ending shown (-1 when unknown); the replay question after it
     game_replay,    // the replay question of the game loop, once a playthrough is over
@@ -51,6 +52,10 @@ public:
     virtual ~PlayObserver() = default;
     virtual void on_event(const PlayEvent& event) = 0;
 };
+
+// Tells the observer in use of `event`; the story menu tells its prompt
+// through here too.
+void tell_observer(const PlayEvent& event);
 
 // Makes `observer` hear the engine's events for as long as it lives.
 class PlayObserverOverride {

@@ -35,6 +35,7 @@ Outcome command(const std::vector<std::string>& args) {
 class Trail final : public PlayObserver {
 public:
     void on_event(const PlayEvent& event) override {
+        if (event.kind == PlayEventKind::story_menu) story_menus.push_back(event.index);
         if (event.kind == PlayEventKind::section_entered) entered.push_back(event.section);
         if (event.kind == PlayEventKind::choice_picked) picked.emplace_back(event.section, event.index);
         if (event.kind == PlayEventKind::choice_menu) menus.emplace_back(event.section, event.index);
@@ -42,6 +43,7 @@ public:
             replays.push_back(event.kind);
         }
     }
+    std::vector<int> story_menus;  // how many stories each story menu listed
     std::vector<int> entered;
     std::vector<std::pair<int, int>> picked;
     std::vector<std::pair<int, int>> menus;  // section, options
@@ -56,14 +58,14 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
             if (!ending.reachable) continue;
             SCOPED_TRACE(story.file + ":" + std::to_string(ending.line));
             Trail trail;
-            const PlayObserverOverride observing(trail);
-            const std::string text = transcript(story, ending.keys);
+            const std::string text = transcript(story, ending.keys, &trail);
             std::vector<int> passed = ending.sections;
             if (ending.kind == EndingKind::end_option) {
                 passed.pop_back();  // -1
                 ASSERT_FALSE(trail.picked.empty());
                 EXPECT_EQ(trail.picked.back(), std::pair(ending.section, ending.option));
             }
+            EXPECT_EQ(trail.story_menus, std::vector{1});
             EXPECT_EQ(trail.entered, passed);
             // One choice menu announced per key, with the numbers of the
             // section it belongs to, then the replay questions.

@@ -35,6 +35,7 @@ public:
                 at_menu_ = true;
                 menu_ = MenuNumbers{event.index};
                 return;
+            case PlayEventKind::story_menu:  // random play starts past the story menu
             case PlayEventKind::ending_replay:
             case PlayEventKind::game_replay:
                 at_menu_ = false;

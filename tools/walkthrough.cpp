@@ -5,6 +5,7 @@
 #include <fstream>
 #include <ostream>
 #include <sstream>
+#include <streambuf>
 #include <system_error>
 
 #include "console.hpp"
@@ -13,10 +14,52 @@
 
 namespace {
 
-// The story menu's answer, and the replay answers: an ending screen asks
-// once, the game loop once more.
+// The answers a walkthrough gives besides its keys: the story menu lists
+// the story alone, and each replay question is declined.
 constexpr std::string_view menu_answer = "1\n";
-constexpr std::string_view replay_answers = "n\nn\n";
+constexpr std::string_view replay_answer = "n\n";
+
+// The player of a walkthrough: answers the prompt the engine announced last,
+// each choice menu with the walkthrough's next key. When the keys run out
+// the input ends, as it would for a player who stopped typing.
+class WalkthroughPlayer final : public std::streambuf, public PlayObserver {
+public:
+    WalkthroughPlayer(std::span<const int> keys, PlayObserver* also) : keys_(keys), also_(also) {}
+
+    void on_event(const PlayEvent& event) override {
+        if (also_ != nullptr) also_->on_event(event);
+        switch (event.kind) {
+            case PlayEventKind::story_menu:
+                answer_ = menu_answer;
+                break;
+            case PlayEventKind::choice_menu:
+                answer_ = next_ < keys_.size() ? std::to_string(keys_[next_++]) + "\n" : std::string();
+                break;
+            case PlayEventKind::ending_replay:
+            case PlayEventKind::game_replay:
+                answer_ = replay_answer;
+                break;
+            case PlayEventKind::section_entered:
+            case PlayEventKind::choice_picked:
+            case PlayEventKind::item_missing:
+            case PlayEventKind::inventory_full:
+            case PlayEventKind::section_missing:
+                return;
+        }
+        setg(answer_.data(), answer_.data(), answer_.data() + answer_.size());
+    }
+
+protected:
+    int_type underflow() override {
+        return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : traits_type::eof();
+    }
+
+private:
+    std::span<const int> keys_;
+    PlayObserver* also_;
+    std::size_t next_ = 0;
+    std::string answer_;
+};
 
 
 // How the breadth-first search first reached a section.
@@ -127,13 +170,11 @@ std::string describe_ending(const Ending& ending) {
     return text;
 }
 
-std::string transcript(const PlayableStory& story, std::span<const int> keys) {
-    std::string input(menu_answer);
-    for (const int key : keys) input += std::to_string(key) + "\n";
-    input += replay_answers;
-    std::istringstream in(input);
+std::string transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also) {
+    WalkthroughPlayer player(keys, also);
+    std::istream in(&player);
     std::ostringstream out;
-    const InMemoryGame game(in, out);
+    const InMemoryGame game(in, out, 0, &player);
     OneStoryShelf shelf(story);
     run_program(shelf);
     return out.str();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "game_engine.hpp"
 #include "play_session.hpp"
 
 enum class EndingKind {
@@ -36,9 +37,10 @@ std::vector<Ending> find_endings(const SectionTable& sections, int section_count
 std::string describe_ending(const Ending& ending);
 
 // What the game writes to a pipe for this walkthrough when the story is the
-// only one in ./stories: its menu answered 1, then `keys`, then "n" at each
-// replay question.
-std::string transcript(const PlayableStory& story, std::span<const int> keys);
+// only one in ./stories: each prompt answered as the engine asks it, the
+// story menu with 1, each choice menu with the next of `keys`, each replay
+// question with "n". `also`, when given, hears the engine's events too.
+std::string transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also = nullptr);
 
 struct WalkthroughOptions {
     std::optional<std::filesystem::path> transcripts;  // folder for fin-LINE.txt files
