@@ -362,8 +362,9 @@ private:
     // byte that normally is a blank.
     void read_target(std::string_view line, std::size_t arrow, Choice& entry, int line_number, int index) {
         const std::size_t start = arrow + choice_arrow.size() + 1;
+        const std::string_view after_arrow = line.substr(arrow + choice_arrow.size());
         if (start > line.size()) {
-            report(LoadNoticeKind::target_missing, line_number, index);
+            report(LoadNoticeKind::target_unparsed, line_number, index, after_arrow);
             return;
         }
         int target = 0;
@@ -373,14 +374,7 @@ private:
                 break;
             case DecimalStatus::no_number:
             case DecimalStatus::end_of_input:
-                // Nothing but blanks after the arrow is a missing target, not
-                // a misread one.
-                if (skip_format_blanks(line.substr(arrow + choice_arrow.size())).empty()) {
-                    report(LoadNoticeKind::target_missing, line_number, index);
-                } else {
-                    report(LoadNoticeKind::target_unparsed, line_number, index,
-                           line.substr(arrow + choice_arrow.size(), 1));
-                }
+                report(LoadNoticeKind::target_unparsed, line_number, index, after_arrow);
                 break;
             case DecimalStatus::out_of_range:
                 report(LoadNoticeKind::target_out_of_int_range, line_number, index);

@@ -28,6 +28,14 @@ constexpr bool is_scan_blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Whether `text` holds nothing but that white space (or nothing at all).
+constexpr bool is_only_scan_blanks(std::string_view text) {
+    for (const char c : text) {
+        if (!is_scan_blank(c)) return false;
+    }
+    return true;
+}
+
 constexpr bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
 namespace decimal_detail {

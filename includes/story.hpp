@@ -186,8 +186,7 @@ enum class LoadNoticeKind {
     dialogue_past_limit,      // a "-" line ignored after a full dialogue block
     choice_past_limit,        // a "->" line ignored after a full choice block
     item_past_limit,
-    target_unparsed,          // bytes: the byte skipped after the arrow
-    target_missing,           // the line ends right after the arrow
+    target_unparsed,          // bytes: all that follows the arrow, as read
     target_out_of_int_range,
     consequence_after_arrow,
     narration_cut,

@@ -142,10 +142,13 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return error_at(line, "plus de " + std::to_string(max_sections) +
                                       " sections : le jeu refuse de charger l'histoire");
         case LoadNoticeKind::target_unparsed:
+            // Nothing but blanks after the arrow is a missing target, not a
+            // misread one.
+            if (is_only_scan_blanks(notice.bytes)) {
+                return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
+            }
             return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + describe_byte(notice.bytes) +
                                       " puis attend « Section : N »" + kept_target_note(collector, line));
-        case LoadNoticeKind::target_missing:
-            return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
         case LoadNoticeKind::target_out_of_int_range:
             return error_at(line, "numéro de section trop grand pour être lu" + kept_target_note(collector, line));
         case LoadNoticeKind::block_end_swallowed:
