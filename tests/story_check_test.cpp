@@ -51,29 +51,29 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
                           "[Choix]\nSuite -> Section : " + std::to_string(id + 1) + "\n\n";
     }
     const std::string fin = "# Section 0\n[Fin]\n";
-    const struct { std::string text; std::vector<Expected> expected; } cases[]{
+    const struct { std::string_view name; std::string text; std::vector<Expected> expected; } cases[]{
         // Errors: no header (what comes before the first one is ignored, and said
         // once), too many sections, choice targets the game cannot follow.
-        {"[Narration]\nIl était une fois\n[/Narration]\n[Fin]\n",
+        {"no_header_and_content_before_it", "[Narration]\nIl était une fois\n[/Narration]\n[Fin]\n",
          {{error, 0, "aucun en-tête « # Section »"}, {warning, 1, "contenu avant le premier en-tête"}}},
-        {too_many, {{error, 101, "plus de 100 sections"}}},
-        {"# Section 0\n[Choix]\nFuir ->Section : 1\nPartir -> Section : -1\nAttendre ->\tsection 1\n\n# Section 1\n[Fin]\n",
+        {"too_many_sections", too_many, {{error, 101, "plus de 100 sections"}}},
+        {"unreadable_targets_name_the_skipped_byte", "# Section 0\n[Choix]\nFuir ->Section : 1\nPartir -> Section : -1\nAttendre ->\tsection 1\n\n# Section 1\n[Fin]\n",
          {{error, 3, "le jeu saute « S » puis attend « Section : N » ; ce choix mène à la section 0"},
           {error, 5, "le jeu saute une tabulation"}, {warning, 7, "la section 1 est inaccessible"}}},
         // An earlier block's target stays when the new line does not parse.
-        {"# Section 0\n[Choix]\nA -> Section : 1\n\n[Choix]\nB ->Section : 0\n\n# Section 1\n[Fin]\n",
+        {"earlier_target_kept", "# Section 0\n[Choix]\nA -> Section : 1\n\n[Choix]\nB ->Section : 0\n\n# Section 1\n[Fin]\n",
          {{error, 6, "ce choix mène à la section 1"}}},
         // Every choice falls back to section 0, so it cannot end.
-        {"# Section 0\n[Choix]\nA ->\nB -> \nC -> Section : 99999999999\nD ->\xC3\xA9 Section : -1\nE ->",
+        {"missing_and_huge_targets", "# Section 0\n[Choix]\nA ->\nB -> \nC -> Section : 99999999999\nD ->\xC3\xA9 Section : -1\nE ->",
          {{error, 1, "aucune fin n'est accessible depuis la section 0"}, {error, 3, "cible du choix absente"},
           {error, 4, "cible du choix absente"}, {error, 5, "trop grand"}, {error, 6, "le jeu saute l'octet 0xC3"},
           {error, 7, "cible du choix absente"}}},
-        {"# Section 0\n[Choix]\nLoin -> Section : 2\nDerrière -> Section : -2\nFin -> Section : 1\n\n# Section 1\n[Fin]\n",
+        {"targets_past_the_story", "# Section 0\n[Choix]\nLoin -> Section : 2\nDerrière -> Section : -2\nFin -> Section : 1\n\n# Section 1\n[Fin]\n",
          {{error, 3, "la section 2, qui n'existe pas (0 à 1, ou -1 pour finir)"},
           {error, 4, "la section -2, qui n'existe pas"}}},
         // Warnings from the loader. A swallowed header opens no section; a
         // blank-only line ends its block quietly and what follows is stray.
-        {"# Section 0\n[Dialogue]\n- A : a\n\"clé\"\n[Choix]\nX -> Section : -1\n# Section 1\n"
+        {"swallowed_lines_and_stray_lines", "# Section 0\n[Dialogue]\n- A : a\n\"clé\"\n[Choix]\nX -> Section : -1\n# Section 1\n"
          "[Dialogue]\n- A : a\n   \nY -> Section : 0\n- B : b\nTexte libre\n[/Narration]\n",
          {{warning, 4, "ligne perdue (une ligne d'objet)"},
           {warning, 7, "ligne perdue (un en-tête de section) : elle termine le bloc de dialogue ou de choix qui la "
@@ -81,78 +81,78 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
                        "le contenu de la section 0"},
           {warning, 11, "ligne ignorée : une ligne de choix hors de tout bloc"}, {warning, 12, "une ligne de dialogue"},
           {warning, 13, "du texte"}, {warning, 14, "un marqueur [/Narration]"}}},
-        {"# Section 0\n[Dialogue]\n- Marie : Salut\n[Fin]\n\n[Fin]\n", {{warning, 4, "ligne perdue (un marqueur)"}}},
-        {"# Section 0\n[Choix]\nA -> Section : -1\nEt voilà\n", {{warning, 4, "ligne perdue (du texte)"}}},
-        {"# Section 0\n[Dialogue]\n- Bonjour\n- A : b\n\n[Fin]\n", {{warning, 3, "ligne de dialogue sans « : »"}}},
-        {fin + "[Dialogue]\n" + repeat("- A : b\n", 7),
+        {"marker_swallowed_by_dialogue", "# Section 0\n[Dialogue]\n- Marie : Salut\n[Fin]\n\n[Fin]\n", {{warning, 4, "ligne perdue (un marqueur)"}}},
+        {"text_swallowed_by_choices", "# Section 0\n[Choix]\nA -> Section : -1\nEt voilà\n", {{warning, 4, "ligne perdue (du texte)"}}},
+        {"dialogue_without_colon", "# Section 0\n[Dialogue]\n- Bonjour\n- A : b\n\n[Fin]\n", {{warning, 3, "ligne de dialogue sans « : »"}}},
+        {"dialogues_past_five", fin + "[Dialogue]\n" + repeat("- A : b\n", 7),
          {{warning, 9, "ligne de dialogue au-delà de la 5e"}, {warning, 10, "ligne de dialogue au-delà de la 5e"}}},
         // After the blank line the block is over: a stray choice, not one too many.
-        {"# Section 0\n[Choix]\n" + repeat("O -> Section : -1\n", 7) + "\nP -> Section : -1\n",
+        {"choices_past_five", "# Section 0\n[Choix]\n" + repeat("O -> Section : -1\n", 7) + "\nP -> Section : -1\n",
          {{warning, 8, "choix au-delà du 5e"}, {warning, 9, "choix au-delà du 5e"},
           {warning, 11, "ligne ignorée : une ligne de choix"}}},
-        {fin + repeat("\"objet\"\n", 11), {{warning, 13, "ligne d'objet au-delà de la 10e"}}},
-        {fin + "[Narration]\n" + repeat(std::string(200, 'a') + "\n", 5) + "[/Narration]\n",
+        {"items_past_ten", fin + repeat("\"objet\"\n", 11), {{warning, 13, "ligne d'objet au-delà de la 10e"}}},
+        {"narration_cut", fin + "[Narration]\n" + repeat(std::string(200, 'a') + "\n", 5) + "[/Narration]\n",
          {{warning, 3, "narration coupée à 999 octets"}}},
-        {fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n",
+        {"speaker_name_cut", fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n",
          {{warning, 4, "nom du personnage coupé à 49 octets"}, {warning, 4, "s'affiche en vert"}}},
-        {fin + "\"" + std::string(49, 'o') + "\"\n", {{warning, 3, "nom d'objet coupé à 48 octets"}}},
+        {"item_name_cut", fin + "\"" + std::string(49, 'o') + "\"\n", {{warning, 3, "nom d'objet coupé à 48 octets"}}},
         // Lines are physical: one warning for a line read in three pieces, and
         // neither CR LF nor a line end read on its own shifts what follows.
-        {"# Section 0\r\n[Narration]\r\n" + std::string(600, 'x') +
+        {"long_line_with_crlf", "# Section 0\r\n[Narration]\r\n" + std::string(600, 'x') +
              "\r\n[/Narration]\r\n[Choix]\r\nA -> Section : -1\r\n\r\n[Fin]\r\n",
          {{warning, 3, "ligne trop longue"}, {warning, 8, "porte [Fin] mais a des choix"}}},
-        {"# Section 0\n[Narration]\n" + std::string(255, 'y') + "\n[/Narration]\n[Choix]\nA -> Section : -1\n\n[Fin]\n",
+        {"line_of_exactly_255_bytes", "# Section 0\n[Narration]\n" + std::string(255, 'y') + "\n[/Narration]\n[Choix]\nA -> Section : -1\n\n[Fin]\n",
          {{warning, 3, "ligne trop longue"}, {warning, 8, "porte [Fin] mais a des choix"}}},
-        {"\xEF\xBB\xBF# Section 0\n\n\"clé\"\n[Fin]\n# Section 1\n",
+        {"byte_order_mark", "\xEF\xBB\xBF# Section 0\n\n\"clé\"\n[Fin]\n# Section 1\n",
          {{warning, 1, "marque d'ordre des octets"}, {warning, 3, "contenu avant le premier en-tête"},
           {warning, 5, "en-tête numéroté 1"}, {warning, 5, "la section 0 n'a ni choix ni [Fin]"}}},
-        {"# Section 0\n  [Fin]\n[Fin]\n\t\"clé\"\n",
+        {"indented_markers", "# Section 0\n  [Fin]\n[Fin]\n\t\"clé\"\n",
          {{warning, 2, "ligne indentée ignorée : « [Fin] »"}, {warning, 4, "« \"clé\" »"}}},
-        {fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 5, "ouvert ligne 3 n'est pas fermé"}}},
-        {"# Section 0\n[Choix]\nJeter -> Section : -1 ID_Conséquence : 2\n\n",
+        {"markers_read_as_narration", fin + "[Narration]\nIl pleut.\n# Section 1\n", {{warning, 5, "ouvert ligne 3 n'est pas fermé"}}},
+        {"consequence_after_arrow", "# Section 0\n[Choix]\nJeter -> Section : -1 ID_Conséquence : 2\n\n",
          {{warning, 3, "« ID_Conséquence : » après « -> »"}}},
-        {fin + "[Dialogue]\n- Vous : oui\n- Vous: non\n\n", {{warning, 5, "« Vous: » sans espace"}}},
+        {"vous_without_blank", fin + "[Dialogue]\n- Vous : oui\n- Vous: non\n\n", {{warning, 5, "« Vous: » sans espace"}}},
         // Structure. A loss in an unreachable section is left to the unreachable warning.
-        {fin + "\n# Section 1\n<clé>\n[Fin]\n", {{warning, 4, "la section 1 est inaccessible"}}},
+        {"loss_in_unreachable_section", fin + "\n# Section 1\n<clé>\n[Fin]\n", {{warning, 4, "la section 1 est inaccessible"}}},
         // 1 and 2 lead only to each other; 0 can still leave through -1.
-        {"# Section 0\n[Choix]\nA -> Section : 1\nB -> Section : -1\n\n# Section 1\n[Choix]\nC -> Section : 2\n\n"
+        {"loops_without_an_end", "# Section 0\n[Choix]\nA -> Section : 1\nB -> Section : -1\n\n# Section 1\n[Choix]\nC -> Section : 2\n\n"
          "# Section 2\n[Choix]\nD -> Section : 1\n\n",
          {{error, 6, "aucune fin n'est accessible depuis la section 1"},
           {error, 10, "aucune fin n'est accessible depuis la section 2"}}},
         // Lost items. The key is found on the long way only (0 → 2 → 3).
-        {"# Section 0\n[Choix]\nCourt -> Section : 1\nLong -> Section : 2\n\n# Section 1\n[Choix]\nPorte -> Section : 3\n"
+        {"item_missing_on_short_path", "# Section 0\n[Choix]\nCourt -> Section : 1\nLong -> Section : 2\n\n# Section 1\n[Choix]\nPorte -> Section : 3\n"
          "\n# Section 2\n\"clé\"\n[Choix]\nPorte -> Section : 3\n\n# Section 3\n<clé>\n[Fin]\n",
          {{warning, 16, "l'objet « clé » peut manquer quand cette ligne le retire (chemin 0 → 1 → 3)"}}},
-        {"# Section 0\n\"clé\"\n<clé>\n\"clé\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n<clé>\n[Fin]\n", {}},
+        {"item_held_on_every_path", "# Section 0\n\"clé\"\n<clé>\n\"clé\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n<clé>\n[Fin]\n", {}},
         // Item lines apply on every visit: gained once, lost again on the second visit.
-        {"# Section 0\n\"clé\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n<clé>\n[Choix]\nEncore -> Section : 1\n"
+        {"item_lost_again_on_revisit", "# Section 0\n\"clé\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n<clé>\n[Choix]\nEncore -> Section : 1\n"
          "Fin -> Section : -1\n\n",
          {{warning, 7, "(chemin 0 → 1 → 1)"}}},
-        {"# Section 0\n[Choix]\nA -> Section : 0\nB -> Section : -1\n\n\"pain\"\n<pain>\n", {}},
-        {full_inventory + "# Section 5\n\"clé\"\n<clé>\n[Fin]\n", {{warning, 73, "« clé » peut manquer"}}},
+        {"loop_with_an_exit", "# Section 0\n[Choix]\nA -> Section : 0\nB -> Section : -1\n\n\"pain\"\n<pain>\n", {}},
+        {"full_inventory", full_inventory + "# Section 5\n\"clé\"\n<clé>\n[Fin]\n", {{warning, 73, "« clé » peut manquer"}}},
         // Resumed games start with nothing: a remark once per item, at its first
         // line that a resume reaches without it, unless a new game can too.
-        {"# Section 0\n\"clé\"\n\"pain\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n[Choix]\nB -> Section : 2\n\n"
+        {"resumed_games_lack_items", "# Section 0\n\"clé\"\n\"pain\"\n[Choix]\nA -> Section : 1\n\n# Section 1\n[Choix]\nB -> Section : 2\n\n"
          "# Section 2\n<clé>\n<pain>\n<clé>\n[Fin]\n",
          {{remark, 12, "une partie reprise depuis une sauvegarde faite dans la section 1 arrive ici sans l'objet "
                        "« clé » (chemin 1 → 2)"},
           {remark, 13, "« pain »"}, {warning, 14, "« clé » peut manquer"}}},
-        {"# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 1\n\"corde\"\n<Corde>\n[Fin]\n",
+        {"lost_item_spelt_otherwise", "# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 1\n\"corde\"\n<Corde>\n[Fin]\n",
          {{warning, 7, "« Corde » peut manquer quand cette ligne le retire (chemin 0 → 1) : le joueur verrait l'erreur "
                        "REMOVE_ITEM ; vouliez-vous dire « corde », gagné ligne 6 ?"}}},
         // Numbers written in headers are only read by the author.
-        {"# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 2\n[Choix]\nB -> Section : 2\n\n# Section\n[Fin]\n",
+        {"header_numbers", "# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 2\n[Choix]\nB -> Section : 2\n\n# Section\n[Fin]\n",
          {{warning, 5, "en-tête numéroté 2 alors que c'est la section 1 : le jeu numérote les sections dans l'ordre du "
                        "fichier à partir de 0, sans lire ce numéro ; un choix « -> Section : 2 » mène à la section 2, "
                        "dont l'en-tête est « # Section » (ligne 9)"}}},
         // A narration left open swallows markers: one warning at the first. A
         // quoted line in it is speech.
-        {"# Section 0\n[Narration]\nIl dit :\n\"Entrez.\"\n[Choix]\n# Section 1\n# Section 2\n[/Narration]\n[Fin]\n",
+        {"narration_swallows_headers", "# Section 0\n[Narration]\nIl dit :\n\"Entrez.\"\n[Choix]\n# Section 1\n# Section 2\n[/Narration]\n[Fin]\n",
          {{warning, 5, "le bloc [Narration] ouvert ligne 2 n'est pas fermé avant cette ligne, qui entre dans sa narration "
                        "avec la suite jusqu'au prochain « [/Narration] », dont les en-têtes « # Section 1 » (ligne 6) et "
                        "« # Section 2 » (ligne 7) : ces 2 sections ne s'ouvrent pas"}}},
         // Near misses say what the format wants instead of "ligne ignorée".
-        {fin + "[fin]\n[Dialogues]\n‹clé>\n« clé »\nclé>\n<corde\n\"pain\" \n# section 1\nChoix\n",
+        {"near_miss_markers_and_items", fin + "[fin]\n[Dialogues]\n‹clé>\n« clé »\nclé>\n<corde\n\"pain\" \n# section 1\nChoix\n",
          {{warning, 3, "marqueur mal écrit, ligne ignorée : « [fin] » (le jeu compare les marqueurs à l'octet près, "
                        "majuscules et accents compris) ; écrivez « [Fin] »"},
           {warning, 4, "écrivez « [Dialogue] »"}, {warning, 5, "typographiques) ; écrivez « <clé> »"},
@@ -161,14 +161,14 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
           {warning, 10, "en-tête de section mal écrit, ligne ignorée : « # section 1 »"},
           {warning, 11, "(il manque un crochet) ; écrivez « [Choix] »"}}},
         // Names that sort after "Vous" are green like the player's, once per name.
-        {fin + "[Dialogue]\n- Vous : oui\n- Élise : non\n- marie : si\n- Élise : non\n\n",
+        {"green_speakers", fin + "[Dialogue]\n- Vous : oui\n- Élise : non\n- marie : si\n- Élise : non\n\n",
          {{warning, 5, "le nom « Élise » s'affiche en vert, comme celui du joueur"},
           {warning, 6, "par exemple « Marie »"}}},
         // A dialogue or choice line past 255 bytes is cut in two by the reader.
-        {fin + "[Dialogue]\n- A : " + std::string(300, 'a') + "\n\n[Choix]\n" + std::string(300, 'c') + " -> Section : -1\n",
+        {"long_dialogue_and_choice_lines", fin + "[Dialogue]\n- A : " + std::string(300, 'a') + "\n\n[Choix]\n" + std::string(300, 'c') + " -> Section : -1\n",
          {{warning, 4, "réplique trop longue"}, {warning, 7, "choix trop long"}}},
     };
-    for (const auto& c : cases) EXPECT_TRUE(diagnoses(c.text, c.expected));
+    for (const auto& c : cases) EXPECT_TRUE(diagnoses(c.text, c.expected)) << c.name;
 }
 
 TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {
