@@ -15,7 +15,7 @@ void init_inventory(Inventory& inv) {
 }
 
 bool add_item(Inventory& inv, std::string_view item) {
-    if (inv.item_count >= max_inventory_items) {
+    if (!has_room_for_item(inv.item_count)) {
         console_out() << "Erreur : Inventaire plein !\n";
         return false;
     }

@@ -15,6 +15,10 @@ struct Inventory {
     int points = 0;
 };
 
+// Whether an inventory holding `item_count` items takes one more: the rule
+// add_item follows, and the one the checker's item search plays by.
+constexpr bool has_room_for_item(int item_count) { return item_count < max_inventory_items; }
+
 // Empties the inventory and releases every name it holds.
 void init_inventory(Inventory& inv);
 

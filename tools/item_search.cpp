@@ -67,7 +67,7 @@ struct HeldItems {
 
     // add_item: refused when the inventory is full.
     void gain(int name) {
-        if (total >= max_inventory_items) return;
+        if (!has_room_for_item(total)) return;
         ++total;
         if (name < 0) return;
         const auto it = std::lower_bound(tracked.begin(), tracked.end(), std::pair{name, 0});

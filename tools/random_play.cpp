@@ -83,7 +83,9 @@ private:
         const MenuNumbers menu = menu_;
         if (!extra_used_ && draw_below(generator_, extra_entry_odds) == 0) {
             extra_used_ = true;
-            return draw_below(generator_, 2) == 0 ? menu.inventory() : menu.save();
+            // One of the entries past the options, whichever the menu has.
+            const auto extras = static_cast<std::uint64_t>(menu.last() - menu.options);
+            return menu.options + 1 + static_cast<int>(draw_below(generator_, extras));
         }
         extra_used_ = false;
         return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(menu.options)));
