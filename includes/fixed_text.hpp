@@ -50,7 +50,6 @@ public:
     [[nodiscard]] constexpr const char* c_str() const { return bytes_.data(); }
     [[nodiscard]] constexpr std::size_t size() const { return size_; }
     [[nodiscard]] constexpr bool empty() const { return size_ == 0; }
-    [[nodiscard]] constexpr bool full() const { return size_ == max_size; }
 
     constexpr operator std::string_view() const { return view(); }
 

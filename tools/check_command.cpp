@@ -301,7 +301,3 @@ int run_check_command(std::span<const std::string> args, std::istream& in, std::
     if (const auto problem = ArgumentReader(args, options).read()) return usage_error(err, *problem);
     return modes[options.mode].run(options, in, out, err);
 }
-
-int run_check_command(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
-    return run_check_command(args, std::cin, out, err);
-}
