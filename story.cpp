@@ -229,7 +229,6 @@ private:
     bool handle_main_line(std::string_view raw) {
         const int line_number = reader_.line_number();
         const std::string_view line = cut_at_line_end(raw);
-        const BlockOverflow overflow = std::exchange(overflow_, BlockOverflow::none);
 
         switch (classify_line(line)) {
             case LineKind::section_header:
@@ -261,7 +260,7 @@ private:
                 break;
             case LineKind::narration_end:
             case LineKind::other:
-                note_ignored_line(line, line_number, overflow);
+                report(LoadNoticeKind::line_ignored, line_number, -1, line);
                 break;
         }
         return true;
@@ -329,7 +328,7 @@ private:
             }
             ++count;
         }
-        if (count == max_dialogues) overflow_ = BlockOverflow::dialogue;
+        if (count == max_dialogues) report(LoadNoticeKind::dialogue_block_full, reader_.line_number());
         if (has_section()) current().dialogue_count = count;
     }
 
@@ -354,7 +353,7 @@ private:
             }
             ++count;
         }
-        if (count == max_choices) overflow_ = BlockOverflow::choice;
+        if (count == max_choices) report(LoadNoticeKind::choice_block_full, reader_.line_number());
         if (has_section()) current().choice_count = count;
     }
 
@@ -414,7 +413,6 @@ private:
 
     // --- notices ----------------------------------------------------------
 
-    enum class BlockOverflow { none, dialogue, choice };
 
     bool read_line(std::string_view& line) {
         if (!reader_.next(line)) return false;
@@ -424,22 +422,6 @@ private:
 
     void note_outside_section(int line_number) {
         if (!has_section()) report(LoadNoticeKind::outside_section, line_number);
-    }
-
-    // A line the main loop ignores, blank ones included, with its bytes:
-    // past a full block's last entry, it is said to be one entry too many.
-    void note_ignored_line(std::string_view line, int line_number, BlockOverflow overflow) {
-        if (overflow == BlockOverflow::dialogue && line.starts_with('-')) {
-            report(LoadNoticeKind::dialogue_past_limit, line_number);
-            overflow_ = overflow;  // further entries of the same block
-            return;
-        }
-        if (overflow == BlockOverflow::choice && line.find(choice_arrow) != std::string_view::npos) {
-            report(LoadNoticeKind::choice_past_limit, line_number);
-            overflow_ = overflow;
-            return;
-        }
-        report(LoadNoticeKind::line_ignored, line_number, -1, line);
     }
 
     // The line that ends a dialogue or choice block is consumed by it; an
@@ -463,7 +445,6 @@ private:
     LoadListener* listener_;
     StoryLineReader reader_;
     int section_index_ = -1;
-    BlockOverflow overflow_ = BlockOverflow::none;
 };
 
 }  // namespace

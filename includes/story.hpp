@@ -183,8 +183,8 @@ enum class LoadNoticeKind {
     too_many_sections,
     block_end_swallowed,      // bytes: the consumed line, cut at its line end
     dialogue_without_colon,
-    dialogue_past_limit,      // a "-" line ignored after a full dialogue block
-    choice_past_limit,        // a "->" line ignored after a full choice block
+    dialogue_block_full,      // a dialogue block stored its last entry on this line and read no further
+    choice_block_full,        // the same for a choice block
     item_past_limit,
     target_unparsed,          // bytes: all that follows the arrow, as read
     target_out_of_int_range,
@@ -204,6 +204,8 @@ enum class LoadNoticeKind {
     byte_order_mark,
     indented_marker,          // bytes: the line without its indentation
     player_name_without_blank,
+    dialogue_past_limit,      // an ignored "-" line right after a full dialogue block
+    choice_past_limit,        // an ignored "->" line right after a full choice block
 };
 
 struct LoadNotice {

@@ -199,6 +199,8 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
         case LoadNoticeKind::choice_stored:
         case LoadNoticeKind::item_stored:
         case LoadNoticeKind::ending_marked:
+        case LoadNoticeKind::dialogue_block_full:  // told as the entries past it
+        case LoadNoticeKind::choice_block_full:
         case LoadNoticeKind::marker_in_narration:  // one warning per block, below
         case LoadNoticeKind::dialogue_line_split:  // with the long lines, below
         case LoadNoticeKind::choice_line_split:

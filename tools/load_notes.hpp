@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,9 +62,14 @@ public:
             case LoadNoticeKind::dialogue_stored:
                 if (in_table && index < max_dialogues) {
                     const std::string_view name = sections_[section].dialogues[index].character.view();
-                    if (name == "Vous") problems.push_back({LoadNoticeKind::player_name_without_blank, notice.line, notice.section, notice.index, {}});
+                    if (name == player_speaker) problems.push_back({LoadNoticeKind::player_name_without_blank, notice.line, notice.section, notice.index, {}});
                     note_speaker(name, notice.line);
                 }
+                return;
+            case LoadNoticeKind::dialogue_block_full:
+            case LoadNoticeKind::choice_block_full:
+                full_block_ = notice.kind;
+                line_after_block_ = notice.line + 1;
                 return;
             case LoadNoticeKind::line_ignored:
                 note_ignored_line(notice);
@@ -96,6 +102,11 @@ private:
     // no rule.
     void note_ignored_line(const LoadNotice& notice) {
         const std::string_view line = notice.bytes;
+        if (const auto past = past_limit(notice)) {
+            problems.push_back({*past, notice.line, notice.section, -1, {}});
+            ++line_after_block_;  // further entries of the same block
+            return;
+        }
         std::size_t indent = 0;  // the blanks the loader's number reading skips
         while (indent < line.size() && is_scan_blank(line[indent])) ++indent;
         const std::string_view trimmed = line.substr(indent);
@@ -113,6 +124,24 @@ private:
     }
 
     static constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+    // An entry written past a full block: an ignored line that comes right
+    // after the block's last entry (or after such a line) and looks like
+    // one more entry of it.
+    std::optional<LoadNoticeKind> past_limit(const LoadNotice& notice) const {
+        if (notice.line != line_after_block_) return std::nullopt;
+        const std::string_view line = notice.bytes;
+        if (full_block_ == LoadNoticeKind::dialogue_block_full && line.starts_with(dialogue_dash)) {
+            return LoadNoticeKind::dialogue_past_limit;
+        }
+        if (full_block_ == LoadNoticeKind::choice_block_full && line.find(choice_arrow) != std::string_view::npos) {
+            return LoadNoticeKind::choice_past_limit;
+        }
+        return std::nullopt;
+    }
+
+    LoadNoticeKind full_block_ = LoadNoticeKind::line_ignored;  // the last full block's kind
+    int line_after_block_ = 0;                                   // where its next entry would stand
 
     void note_speaker(std::string_view name, int line) {
         if (!is_player_name(name) || looks_like_the_player(name)) return;
