@@ -59,7 +59,7 @@ std::string_view describe_swallowed_line(std::string_view line) {
 
 // What a line that the main loop ignores looks like it was meant to be.
 std::string_view describe_ignored_line(std::string_view line) {
-    if (line.find("->") != std::string_view::npos) return "une ligne de choix";
+    if (line.find(choice_arrow) != std::string_view::npos) return "une ligne de choix";
     if (line.starts_with('-')) return "une ligne de dialogue";
     if (classify_line(line) == LineKind::narration_end) return "un marqueur [/Narration]";
     return "du texte";
@@ -237,12 +237,12 @@ LongBlockLines find_long_block_lines(const std::vector<LoadNotice>& problems) {
             found.dialogue.insert(notice.line);
         } else if (notice.kind == LoadNoticeKind::choice_line_split) {
             choice_blocks_split.insert(notice.line);
-            if (notice.bytes.find("->") != std::string::npos) found.choice.insert(notice.line);
+            if (notice.bytes.find(choice_arrow) != std::string::npos) found.choice.insert(notice.line);
         }
     }
     for (const LoadNotice& notice : problems) {
         if (notice.kind == LoadNoticeKind::line_ignored && choice_blocks_split.contains(notice.line) &&
-            notice.bytes.find("->") != std::string::npos) {
+            notice.bytes.find(choice_arrow) != std::string::npos) {
             found.choice.insert(notice.line);
         }
     }

@@ -154,9 +154,9 @@ private:
     // letter ("Vous (bas) ", "Vous-même "): the player, whatever the blanks.
     static bool looks_like_the_player(std::string_view name) {
         if (name.starts_with("\"Vous\"")) return true;
-        if (!name.starts_with("Vous")) return false;
-        if (name.size() == 4) return true;
-        const char next = name[4];
+        if (!name.starts_with(player_speaker)) return false;
+        if (name.size() == player_speaker.size()) return true;
+        const char next = name[player_speaker.size()];
         const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
                             static_cast<unsigned char>(next) >= 0x80;
         return !letter;

@@ -223,7 +223,7 @@ std::string fold_spelling(std::string_view text) {
 
 std::optional<NearMiss> near_miss(std::string_view raw) {
     const std::string_view line = trim_blanks(raw);
-    if (line.empty() || line.find("->") != std::string_view::npos || line.starts_with('-')) return std::nullopt;
+    if (line.empty() || line.find(choice_arrow) != std::string_view::npos || line.starts_with('-')) return std::nullopt;
     if (line.front() == '#' || fold_spelling(line).starts_with("section")) {
         if (auto header = header_near_miss(line)) return header;
     }
