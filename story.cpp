@@ -187,8 +187,20 @@ std::string_view skip_format_blanks(std::string_view text) {
 // The lines that open a block, a section or an ending when the main loop
 // reads them.
 bool is_block_marker(LineKind kind) {
-    return kind == LineKind::section_header || kind == LineKind::narration_start ||
-           kind == LineKind::dialogue_start || kind == LineKind::choice_start || kind == LineKind::ending;
+    switch (kind) {
+        case LineKind::section_header:
+        case LineKind::narration_start:
+        case LineKind::dialogue_start:
+        case LineKind::choice_start:
+        case LineKind::ending:
+            return true;
+        case LineKind::gain_item:
+        case LineKind::lose_item:
+        case LineKind::narration_end:
+        case LineKind::other:
+            return false;
+    }
+    return false;
 }
 
 bool is_between(std::string_view line, char first, char last) {

@@ -132,10 +132,10 @@ struct MarkerWord {
     std::string_view marker;
 };
 constexpr std::array<MarkerWord, 4> marker_words{{
-    {"narration", "[Narration]"},
-    {"dialogue", "[Dialogue]"},
-    {"choix", "[Choix]"},
-    {"fin", "[Fin]"},
+    {"narration", narration_marker},
+    {"dialogue", dialogue_marker},
+    {"choix", choice_marker},
+    {"fin", ending_marker},
 }};
 
 // "[fin]", "[Choix", "Dialogue]", "[Dialogues]", "[ Fin ]", or the word
