@@ -16,7 +16,7 @@ void init_inventory(Inventory& inv) {
 
 bool add_item(Inventory& inv, std::string_view item) {
     if (!has_room_for_item(inv.item_count)) {
-        console_out() << "Erreur : Inventaire plein !\n";
+        console_out() << inventory_full_message << "\n";
         return false;
     }
     try {
@@ -39,8 +39,12 @@ bool remove_item(Inventory& inv, std::string_view item) {
         --inv.item_count;
         return true;
     }
-    console_out() << "REMOVE_ITEM: Objet '" << item << "' introuvable dans l'inventaire.\n";
+    console_out() << missing_item_message(item) << "\n";
     return false;
+}
+
+std::string missing_item_message(std::string_view item) {
+    return "REMOVE_ITEM: Objet '" + std::string(item) + "' introuvable dans l'inventaire.";
 }
 
 void display_inventory(const Inventory& inv) {

@@ -169,14 +169,6 @@ private:
     bool split_ = false;
 };
 
-// The line up to its first CR or LF.
-std::string_view cut_at_line_end(std::string_view line) {
-    std::size_t length = line.size();
-    if (length > 0 && line[length - 1] == '\n') --length;  // the LF can only be last
-    const auto* cr = static_cast<const char*>(std::memchr(line.data(), '\r', length));
-    if (cr != nullptr) length = static_cast<std::size_t>(cr - line.data());
-    return line.substr(0, length);
-}
 
 std::string_view skip_format_blanks(std::string_view text) {
     std::size_t i = 0;
@@ -184,24 +176,6 @@ std::string_view skip_format_blanks(std::string_view text) {
     return text.substr(i);
 }
 
-// The lines that open a block, a section or an ending when the main loop
-// reads them.
-bool is_block_marker(LineKind kind) {
-    switch (kind) {
-        case LineKind::section_header:
-        case LineKind::narration_start:
-        case LineKind::dialogue_start:
-        case LineKind::choice_start:
-        case LineKind::ending:
-            return true;
-        case LineKind::gain_item:
-        case LineKind::lose_item:
-        case LineKind::narration_end:
-        case LineKind::other:
-            return false;
-    }
-    return false;
-}
 
 bool is_between(std::string_view line, char first, char last) {
     return !line.empty() && line.front() == first && line.back() == last;
@@ -247,15 +221,15 @@ private:
                 return open_section(line);
             case LineKind::narration_start:
                 note_outside_section(line_number);
-                read_narration_block(line_number);
+                read_narration_block(line_number, line);
                 break;
             case LineKind::dialogue_start:
                 note_outside_section(line_number);
-                read_dialogue_block();
+                read_dialogue_block(line_number, line);
                 break;
             case LineKind::choice_start:
                 note_outside_section(line_number);
-                read_choice_block();
+                read_choice_block(line_number, line);
                 break;
             case LineKind::gain_item:
                 add_item(item_gain, line, line_number);
@@ -289,21 +263,20 @@ private:
         return true;
     }
 
-    void read_narration_block(int marker_line) {
+    void read_narration_block(int marker_line, std::string_view marker) {
         LongText accumulator;
         bool cut = false;
         bool terminated = false;
         std::string_view raw;
-        report(LoadNoticeKind::narration_opened, marker_line);
+        report(LoadNoticeKind::narration_opened, marker_line, -1, marker);
         while (read_line(raw)) {
             const std::string_view line = cut_at_line_end(raw);
             if (line.starts_with(narration_end_marker)) {
+                report(LoadNoticeKind::narration_closed, reader_.line_number(), -1, line);
                 terminated = true;
                 break;
             }
-            if (listener_ != nullptr && is_block_marker(classify_line(line))) {
-                report(LoadNoticeKind::marker_in_narration, reader_.line_number(), -1, line);
-            }
+            report(LoadNoticeKind::narration_text, reader_.line_number(), -1, line);
             cut |= !accumulator.append(line);
             cut |= !accumulator.append(" ");
         }
@@ -312,7 +285,8 @@ private:
         if (has_section()) current().narration = accumulator;
     }
 
-    void read_dialogue_block() {
+    void read_dialogue_block(int marker_line, std::string_view marker) {
+        report(LoadNoticeKind::dialogue_opened, marker_line, -1, marker);
         int count = 0;
         std::string_view line;
         while (count < max_dialogues && read_line(line)) {
@@ -336,7 +310,7 @@ private:
                     colon >= 2 ? line.substr(2, colon - 2) : after_dash;
                 if (!entry.character.assign(name)) report(LoadNoticeKind::name_cut, line_number, count);
                 entry.text.assign(line.substr(std::min(colon + 2, line.size())));
-                report(LoadNoticeKind::dialogue_stored, line_number, count);
+                report(LoadNoticeKind::dialogue_stored, line_number, count, line);
             }
             ++count;
         }
@@ -344,7 +318,8 @@ private:
         if (has_section()) current().dialogue_count = count;
     }
 
-    void read_choice_block() {
+    void read_choice_block(int marker_line, std::string_view marker) {
+        report(LoadNoticeKind::choice_opened, marker_line, -1, marker);
         int count = 0;
         std::string_view line;
         while (count < max_choices && read_line(line)) {
@@ -361,7 +336,7 @@ private:
                 read_target(line, arrow, entry, line_number, count);
                 read_consequence(line, option_text, arrow, entry, line_number, count);
                 entry.text.assign(option_text);
-                report(LoadNoticeKind::choice_stored, line_number, count);
+                report(LoadNoticeKind::choice_stored, line_number, count, line);
             }
             ++count;
         }
@@ -461,6 +436,14 @@ private:
 
 }  // namespace
 
+std::string_view cut_at_line_end(std::string_view line) {
+    std::size_t length = line.size();
+    if (length > 0 && line[length - 1] == '\n') --length;  // the LF can only be last
+    const auto* cr = static_cast<const char*>(std::memchr(line.data(), '\r', length));
+    if (cr != nullptr) length = static_cast<std::size_t>(cr - line.data());
+    return line.substr(0, length);
+}
+
 LineKind classify_line(std::string_view line) {
     if (line.starts_with(section_marker)) return LineKind::section_header;
     if (line.starts_with(narration_marker)) return LineKind::narration_start;
@@ -471,6 +454,23 @@ LineKind classify_line(std::string_view line) {
     if (line.starts_with(ending_marker)) return LineKind::ending;
     if (line.starts_with(narration_end_marker)) return LineKind::narration_end;
     return LineKind::other;
+}
+
+bool is_block_marker(LineKind kind) {
+    switch (kind) {
+        case LineKind::section_header:
+        case LineKind::narration_start:
+        case LineKind::dialogue_start:
+        case LineKind::choice_start:
+        case LineKind::ending:
+            return true;
+        case LineKind::gain_item:
+        case LineKind::lose_item:
+        case LineKind::narration_end:
+        case LineKind::other:
+            return false;
+    }
+    return false;
 }
 
 void clear_section(Section& section, int id) {

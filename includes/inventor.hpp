@@ -19,6 +19,11 @@ struct Inventory {
 // add_item follows, and the one the checker's item search plays by.
 constexpr bool has_room_for_item(int item_count) { return item_count < max_inventory_items; }
 
+// The lines add_item and remove_item print when they refuse, without the
+// line feed: what the player reads, for tools that warn an author of them.
+inline constexpr std::string_view inventory_full_message = "Erreur : Inventaire plein !";
+std::string missing_item_message(std::string_view item);
+
 // Empties the inventory and releases every name it holds.
 void init_inventory(Inventory& inv);
 

@@ -166,6 +166,13 @@ enum class LineKind {
 
 LineKind classify_line(std::string_view line);
 
+// A line as the loader hands it out, up to its first CR or LF.
+std::string_view cut_at_line_end(std::string_view line);
+
+// The lines that open a block, a section or an ending when the main loop
+// reads them (and that a narration block reads as text).
+bool is_block_marker(LineKind kind);
+
 // What the loader notices while reading, for tools that explain a story to
 // its author. The game itself listens to nothing. Notices carry facts only:
 // kinds, line numbers, positions and the bytes concerned; how to put them in
@@ -173,9 +180,13 @@ LineKind classify_line(std::string_view line);
 enum class LoadNoticeKind {
     // Structure: where things were stored.
     section_opened,       // section: the new section; bytes: its header line
-    narration_opened,     // a "[Narration]" line: its block starts here
-    dialogue_stored,      // section, index
-    choice_stored,        // section, index
+    narration_opened,     // a "[Narration]" line: its block starts here; bytes: the line
+    narration_text,       // a line the open narration block read as text; bytes: the line
+    narration_closed,     // the "[/Narration]" line that ended the block; bytes: the line
+    dialogue_opened,      // a "[Dialogue]" line; bytes: the line
+    choice_opened,        // a "[Choix]" line; bytes: the line
+    dialogue_stored,      // section, index; bytes: the line
+    choice_stored,        // section, index; bytes: the line
     item_stored,          // section, index
     ending_marked,        // section
     // Problems.
@@ -195,7 +206,6 @@ enum class LoadNoticeKind {
     line_split,               // a physical line longer than 255 bytes
     dialogue_line_split,      // a dialogue block read a piece of such a line; bytes: the piece
     choice_line_split,        // a choice block read a piece of such a line; bytes: the piece
-    marker_in_narration,      // a marker line read as text by the open narration block; bytes: the line
     outside_section,          // a marker or item line before the first section header
     narration_unterminated,   // a narration block that runs to the end of the file
     line_ignored,             // a line the main loop ignores, blank or not; bytes: the line
@@ -203,7 +213,6 @@ enum class LoadNoticeKind {
     // by the loader.
     byte_order_mark,
     indented_marker,          // bytes: the line without its indentation
-    player_name_without_blank,
     dialogue_past_limit,      // an ignored "-" line right after a full dialogue block
     choice_past_limit,        // an ignored "->" line right after a full choice block
 };

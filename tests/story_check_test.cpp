@@ -62,7 +62,7 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
           {error, 5, "le jeu saute une tabulation"}, {warning, 7, "la section 1 est inaccessible"}}},
         // An earlier block's target stays when the new line does not parse.
         {"earlier_target_kept", "# Section 0\n[Choix]\nA -> Section : 1\n\n[Choix]\nB ->Section : 0\n\n# Section 1\n[Fin]\n",
-         {{error, 6, "ce choix mène à la section 1"}}},
+         {{warning, 5, "un autre bloc « [Choix] » dans la section 0"}, {error, 6, "ce choix mène à la section 1"}}},
         // Every choice falls back to section 0, so it cannot end.
         {"missing_and_huge_targets", "# Section 0\n[Choix]\nA ->\nB -> \nC -> Section : 99999999999\nD ->\xC3\xA9 Section : -1\nE ->",
          {{error, 1, "aucune fin n'est accessible depuis la section 0"}, {error, 3, "cible du choix absente"},
@@ -79,6 +79,8 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
           {warning, 7, "ligne perdue (un en-tête de section) : elle termine le bloc de dialogue ou de choix qui la "
                        "précède sans être lue, si bien qu'aucune section ne s'ouvre ici et que la suite remplace "
                        "le contenu de la section 0"},
+          {warning, 8, "un autre bloc « [Dialogue] » dans la section 0 : le jeu ne garde que le dernier, et les "
+                       "répliques du bloc de la ligne 2 ne s'affichent jamais"},
           {warning, 11, "ligne ignorée : une ligne de choix hors de tout bloc"}, {warning, 12, "une ligne de dialogue"},
           {warning, 13, "du texte"}, {warning, 14, "un marqueur [/Narration]"}}},
         {"marker_swallowed_by_dialogue", "# Section 0\n[Dialogue]\n- Marie : Salut\n[Fin]\n\n[Fin]\n", {{warning, 4, "ligne perdue (un marqueur)"}}},
@@ -138,8 +140,9 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
                        "« clé » (chemin 1 → 2)"},
           {remark, 13, "« pain »"}, {warning, 14, "« clé » peut manquer"}}},
         {"lost_item_spelt_otherwise", "# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 1\n\"corde\"\n<Corde>\n[Fin]\n",
-         {{warning, 7, "« Corde » peut manquer quand cette ligne le retire (chemin 0 → 1) : le joueur verrait l'erreur "
-                       "REMOVE_ITEM ; vouliez-vous dire « corde », gagné ligne 6 ?"}}},
+         {{warning, 7, "« Corde » n'est donné nulle part sous ce nom : cette ligne le retire, mais aucune ligne ne le "
+                       "fait gagner ; le joueur lirait « REMOVE_ITEM: Objet 'Corde' introuvable dans l'inventaire. » ; "
+                       "vouliez-vous dire « corde », gagné ligne 6 ?"}}},
         // Numbers written in headers are only read by the author.
         {"header_numbers", "# Section 0\n[Choix]\nA -> Section : 1\n\n# Section 2\n[Choix]\nB -> Section : 2\n\n# Section\n[Fin]\n",
          {{warning, 5, "en-tête numéroté 2 alors que c'est la section 1 : le jeu numérote les sections dans l'ordre du "
@@ -163,7 +166,7 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
         // Names that sort after "Vous" are green like the player's, once per name.
         {"green_speakers", fin + "[Dialogue]\n- Vous : oui\n- Élise : non\n- marie : si\n- Élise : non\n\n",
          {{warning, 5, "le nom « Élise » s'affiche en vert, comme celui du joueur"},
-          {warning, 6, "par exemple « Marie »"}}},
+          {warning, 6, "écrit « Marie », il s'afficherait en rouge"}}},
         // A dialogue or choice line past 255 bytes is cut in two by the reader.
         {"long_dialogue_and_choice_lines", fin + "[Dialogue]\n- A : " + std::string(300, 'a') + "\n\n[Choix]\n" + std::string(300, 'c') + " -> Section : -1\n",
          {{warning, 4, "réplique trop longue"}, {warning, 7, "choix trop long"}}},

@@ -66,16 +66,17 @@ struct HeldItems {
     std::vector<std::pair<int, int>> tracked;
 
     // add_item: refused when the inventory is full.
-    void gain(int name) {
-        if (!has_room_for_item(total)) return;
+    bool gain(int name) {
+        if (!has_room_for_item(total)) return false;
         ++total;
-        if (name < 0) return;
+        if (name < 0) return true;
         const auto it = std::lower_bound(tracked.begin(), tracked.end(), std::pair{name, 0});
         if (it != tracked.end() && it->first == name) {
             ++it->second;
         } else {
             tracked.insert(it, {name, 1});
         }
+        return true;
     }
 
     // remove_item: false when the item is not held.
@@ -241,4 +242,28 @@ MissingItemSearch find_missing_items_on_resume(const SectionTable& sections, int
         for (int i = 0; i < items; ++i) known.emplace(id, i);
     }
     return ItemSearch(sections, count, state_limit, starts, std::move(known)).run();
+}
+
+std::optional<ItemPlace> refused_gain(const SectionTable& sections, int section_count, const MissingItem& missing) {
+    const int count = loaded_count(section_count);
+    const SectionSteps steps = item_steps(sections, count);
+    const auto lost = static_cast<std::size_t>(missing.item_index);
+    const int name = steps[static_cast<std::size_t>(missing.section)][lost].tracked;
+    HeldItems held;
+    std::optional<ItemPlace> refused;
+    for (std::size_t at = 0; at < missing.path.size(); ++at) {
+        const auto id = static_cast<std::size_t>(missing.path[at]);
+        const bool last = at + 1 == missing.path.size();
+        for (std::size_t i = 0; i < steps[id].size() && !(last && i == lost); ++i) {
+            const ItemStep& step = steps[id][i];
+            if (step.kind == ItemStep::Kind::gain && !held.gain(step.tracked) && step.tracked == name) {
+                refused = ItemPlace{static_cast<int>(id), static_cast<int>(i)};
+            } else if (step.kind == ItemStep::Kind::gain && step.tracked == name) {
+                refused.reset();  // held after all
+            } else if (step.kind == ItemStep::Kind::lose) {
+                held.lose(step.tracked);
+            }
+        }
+    }
+    return refused;
 }

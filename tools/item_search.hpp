@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "story.hpp"
@@ -18,6 +19,16 @@ struct MissingItemSearch {
     std::vector<MissingItem> missing;  // in section, then item order
     bool complete = true;              // false when the state bound cut the search short
 };
+
+struct ItemPlace {
+    int section = 0;
+    int item_index = 0;
+};
+
+// Along a missing item's path: the last line that gained the item while
+// the inventory was full, so that the game did not take it, unless a later
+// line gained it with room to spare.
+std::optional<ItemPlace> refused_gain(const SectionTable& sections, int section_count, const MissingItem& missing);
 
 // Most (section, inventory) states the item search visits.
 inline constexpr std::size_t max_item_search_states = 200'000;

@@ -16,6 +16,7 @@
 #include "decimal.hpp"
 #include "game_engine.hpp"
 #include "inventor.hpp"
+#include "line_notes.hpp"
 #include "near_miss.hpp"
 #include "text_excerpt.hpp"
 #include "wording.hpp"
@@ -72,6 +73,13 @@ std::string kept_target_note(const NoticeCollector& collector, int line) {
     return " ; ce choix mène à la section " + std::to_string(found->second);
 }
 
+// Leaving a blank line mends a swallowed marker, header or item line; text
+// only shows in a narration.
+std::string swallowed_line_advice(const LoadNotice& notice) {
+    if (classify_line(cut_at_line_end(notice.bytes)) != LineKind::other) return " ; laissez une ligne vide avant elle";
+    return " ; seul le texte d'un bloc [Narration] s'affiche";
+}
+
 // A header swallowed by a block opens no section: what follows goes on
 // filling the current one.
 std::string swallowed_header_note(const LoadNotice& notice) {
@@ -80,47 +88,12 @@ std::string swallowed_header_note(const LoadNotice& notice) {
            std::to_string(notice.section);
 }
 
-// --- Lines that were nearly right --------------------------------------------
-
-std::string_view near_miss_cause(const NearMiss& miss) {
-    switch (miss.cause) {
-        case NearMissCause::letters:
-            return "le jeu compare les marqueurs à l'octet près, majuscules et accents compris";
-        case NearMissCause::typographic_quotes:
-            return miss.kind == NearMissKind::gain_item
-                       ? "il faut des guillemets droits \", pas des guillemets typographiques"
-                       : "il faut les signes < et > du clavier, pas des guillemets typographiques";
-        case NearMissCause::missing_sign:
-            switch (miss.kind) {
-                case NearMissKind::section_header: return "il manque le « # » du début";
-                case NearMissKind::marker: return "il manque un crochet";
-                case NearMissKind::gain_item: return "il manque un guillemet";
-                case NearMissKind::lose_item: return "il manque un chevron";
-            }
-            break;
-        case NearMissCause::stray_blanks:
-            return miss.kind == NearMissKind::marker ? "pas d'espace entre les crochets et le mot"
-                                                     : "rien ne doit suivre le dernier signe, pas même une espace";
-        case NearMissCause::spelling:
-            return miss.kind == NearMissKind::section_header
-                       ? "un en-tête commence exactement par « # Section » : un dièse, une espace, Section"
-                       : "le mot doit être exactement celui du format";
-    }
-    return {};
-}
-
-Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss) {
-    std::string_view what;
-    switch (miss.kind) {
-        case NearMissKind::section_header: what = "en-tête de section mal écrit"; break;
-        case NearMissKind::marker: what = "marqueur mal écrit"; break;
-        case NearMissKind::gain_item:
-        case NearMissKind::lose_item: what = "ligne d'objet mal écrite"; break;
-    }
-    const std::string wanted =
-        miss.kind == NearMissKind::section_header ? quote(miss.wanted) : exact_quote(miss.wanted);
-    return warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" +
-                                std::string(near_miss_cause(miss)) + ") ; écrivez " + wanted);
+// Whether an ignored line was meant to open a narration, dialogue or choice block.
+bool opens_a_block(const LoadNotice& notice) {
+    const auto miss = near_miss(notice.bytes);
+    if (!miss || miss->kind != NearMissKind::marker) return false;
+    const LineKind kind = classify_line(miss->wanted);
+    return kind == LineKind::narration_start || kind == LineKind::dialogue_start || kind == LineKind::choice_start;
 }
 
 // The near miss a line ignored by the main loop is, if any.
@@ -147,15 +120,18 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             if (is_only_scan_blanks(notice.bytes)) {
                 return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
             }
+            if (const auto fix = lookalike_target_fix(notice, collector)) {
+                return error_at(line, "cible du choix illisible : " + *fix + kept_target_note(collector, line));
+            }
             return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + describe_byte(notice.bytes) +
                                       " puis attend « Section : N »" + kept_target_note(collector, line));
         case LoadNoticeKind::target_out_of_int_range:
             return error_at(line, "numéro de section trop grand pour être lu" + kept_target_note(collector, line));
         case LoadNoticeKind::block_end_swallowed:
+            if (auto entry = describe_lookalike_entry(notice, collector)) return entry;
             return warning_at(line, "ligne perdue (" + std::string(describe_swallowed_line(notice.bytes)) +
                                         ") : elle termine le bloc de dialogue ou de choix qui la précède "
-                                        "sans être lue" + swallowed_header_note(notice) +
-                                        " ; laissez une ligne vide avant elle");
+                                        "sans être lue" + swallowed_header_note(notice) + swallowed_line_advice(notice));
         case LoadNoticeKind::dialogue_without_colon:
             return warning_at(line, "ligne de dialogue sans « : » : elle est sautée");
         case LoadNoticeKind::dialogue_past_limit:
@@ -188,20 +164,20 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return warning_at(line, "bloc [Narration] sans « [/Narration] » : il prend toute la suite du fichier");
         case LoadNoticeKind::consequence_after_arrow:
             return warning_at(line, "« ID_Conséquence : » après « -> » n'est pas lu : il doit précéder la flèche");
-        case LoadNoticeKind::player_name_without_blank:
-            return warning_at(line, "« Vous: » sans espace avant le deux-points : la réplique s'affiche comme "
-                                    "celle d'un autre personnage, en rouge ; écrivez « Vous : »");
         case LoadNoticeKind::line_ignored:
             return warning_at(line, "ligne ignorée : " + std::string(describe_ignored_line(notice.bytes)) + " hors de tout bloc");
         case LoadNoticeKind::section_opened:
         case LoadNoticeKind::narration_opened:
+        case LoadNoticeKind::narration_text:      // with the markers and missed ends, below
+        case LoadNoticeKind::narration_closed:
+        case LoadNoticeKind::dialogue_opened:
+        case LoadNoticeKind::choice_opened:
         case LoadNoticeKind::dialogue_stored:
         case LoadNoticeKind::choice_stored:
         case LoadNoticeKind::item_stored:
         case LoadNoticeKind::ending_marked:
         case LoadNoticeKind::dialogue_block_full:  // told as the entries past it
         case LoadNoticeKind::choice_block_full:
-        case LoadNoticeKind::marker_in_narration:  // one warning per block, below
         case LoadNoticeKind::dialogue_line_split:  // with the long lines, below
         case LoadNoticeKind::choice_line_split:
             break;
@@ -277,7 +253,9 @@ std::string listed_headers(const std::vector<const LoadNotice*>& headers) {
     return text;
 }
 
-Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& block, bool to_end_of_file) {
+// `missed_end`: the first line of the block that tried to close it, or 0.
+Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& block, bool to_end_of_file,
+                                      int missed_end) {
     std::vector<const LoadNotice*> headers;
     for (const LoadNotice& marker : block.markers) {
         if (classify_line(marker.bytes) == LineKind::section_header) headers.push_back(&marker);
@@ -294,33 +272,12 @@ Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& b
                    " sections ne s'ouvrent pas et les suivantes ont " + std::to_string(headers.size()) +
                    " numéros de moins";
     }
-    return warning_at(block.markers.front().line,
-                      message + " ; fermez la narration par « [/Narration] » avant cette ligne");
+    const int first = block.markers.front().line;
+    return warning_at(first, message + (missed_end > 0 && missed_end < first
+                                            ? " ; corrigez la fin de narration mal écrite de la ligne " +
+                                                  std::to_string(missed_end)
+                                            : std::string(" ; fermez la narration par « [/Narration] » avant cette ligne")));
 }
-
-// --- Speakers in the player's colour ----------------------------------------------
-
-// How to keep a speaker red: a capital letter before V when that is all it
-// takes, else a title in front of the name.
-std::string red_spelling_advice(std::string_view name) {
-    std::string capital(name);
-    if (!capital.empty() && capital.front() >= 'a' && capital.front() <= 'z') {
-        capital.front() = static_cast<char>(capital.front() - 'a' + 'A');
-    }
-    if (!is_player_name(capital)) return "par exemple " + quote(capital);
-    return "par exemple avec un titre devant : " + quote("Dame " + capital);
-}
-
-Diagnostic describe_green_speaker(const NoticeCollector::GreenSpeaker& speaker) {
-    const std::string_view name = trim_trailing_blanks(speaker.name);
-    return warning_at(speaker.line, "le nom " + quote(name) +
-                                        " s'affiche en vert, comme celui du joueur : le jeu met en vert tout nom "
-                                        "classé après « Vous » octet par octet (initiale minuscule ou accentuée, "
-                                        "noms en W, X, Y, Z…) ; pour qu'il s'affiche en rouge, commencez-le par une "
-                                        "majuscule sans accent avant V, " +
-                                        red_spelling_advice(name));
-}
-
 
 // --- Header numbers ---------------------------------------------------------------
 
@@ -350,10 +307,15 @@ std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
     std::set<int> swallowing_blocks;
     for (const auto& block : collector.swallowed) swallowing_blocks.insert(block.opening_line);
     bool outside_reported = false;
+    int block_stop = 0;        // the last line that ended a block unread
+    int misspelt_opener = 0;   // the last misspelt marker meant to open a block
+    int lines_after_stop = 0;  // how many ignored lines follow it so far
     for (const LoadNotice& notice : collector.problems) {
         if (long_lines.covers(notice)) continue;
         if (auto miss = ignored_near_miss(notice)) {
             result.push_back(std::move(*miss));
+            misspelt_opener = opens_a_block(notice) ? notice.line : 0;
+            lines_after_stop = 0;
             continue;
         }
         if (notice.kind == LoadNoticeKind::outside_section) {
@@ -362,16 +324,36 @@ std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
         }
         // Said with the markers the block swallowed.
         if (notice.kind == LoadNoticeKind::narration_unterminated && swallowing_blocks.contains(notice.line)) continue;
-        if (auto diagnostic = describe_notice(notice, collector)) result.push_back(std::move(*diagnostic));
+        auto diagnostic = describe_notice(notice, collector);
+        if (!diagnostic) continue;
+        if (notice.kind == LoadNoticeKind::block_end_swallowed) {
+            block_stop = notice.line;
+            misspelt_opener = 0;
+            lines_after_stop = 0;
+        } else if (notice.kind == LoadNoticeKind::line_ignored && (block_stop != 0 || misspelt_opener != 0) &&
+                   notice.line == std::max(block_stop, misspelt_opener) + lines_after_stop + 1) {
+            // The lines right after the line that ended their block, or after
+            // the misspelt marker that was to open it.
+            ++lines_after_stop;
+            diagnostic->message += misspelt_opener != 0
+                                       ? " : le marqueur qui devait ouvrir son bloc, ligne " +
+                                             std::to_string(misspelt_opener) + ", est mal écrit"
+                                       : " : le bloc s'est arrêté ligne " + std::to_string(block_stop);
+        }
+        result.push_back(std::move(*diagnostic));
     }
     describe_long_block_lines(long_lines, result);
     for (const auto& block : collector.swallowed) {
         const bool to_end = std::any_of(collector.problems.begin(), collector.problems.end(), [&](const LoadNotice& n) {
             return n.kind == LoadNoticeKind::narration_unterminated && n.line == block.opening_line;
         });
-        result.push_back(describe_swallowed_markers(block, to_end));
+        const auto missed = std::find_if(collector.missed_ends.begin(), collector.missed_ends.end(),
+                                         [&](const auto& end) { return end.opening_line == block.opening_line; });
+        result.push_back(describe_swallowed_markers(block, to_end, missed != collector.missed_ends.end() ? missed->line : 0));
     }
-    for (const auto& speaker : collector.green_speakers) result.push_back(describe_green_speaker(speaker));
+    describe_block_lines(collector, result);
+    describe_dialogue_lines(collector, result);
+    describe_missed_ends(collector, result);
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include "decimal.hpp"
 #include "diagnostics.hpp"
 #include "game_engine.hpp"
+#include "near_miss.hpp"
 #include "story.hpp"
 #include "story_places.hpp"
 
@@ -30,10 +31,27 @@ public:
         std::vector<LoadNotice> markers;
     };
 
-    // A speaker shown in the player's green who does not look like the player.
-    struct GreenSpeaker {
+    // A block's marker line, or the line that closed a narration.
+    struct BlockLine {
+        LoadNoticeKind kind;  // narration_opened, narration_closed, dialogue_opened or choice_opened
+        int section = -1;
         int line = 0;
+        std::string bytes;
+    };
+
+    // A stored dialogue line, with the name the game shows for it.
+    struct DialogueLine {
+        int line = 0;
+        std::string bytes;
         std::string name;
+    };
+
+    // A narration line that tried to close its block and did not.
+    struct MissedEnd {
+        int line = 0;
+        int opening_line = 0;
+        std::string bytes;
+        NearMiss miss;
     };
 
     void notice(const LoadNotice& notice) override {
@@ -54,6 +72,7 @@ public:
                 if (in_table && index < max_choices) {
                     lines.choice[section][index] = notice.line;
                     target_on_line[notice.line] = sections_[section].choices[index].next_section_id;
+                    choice_lines[notice.line] = notice.bytes;
                 }
                 return;
             case LoadNoticeKind::item_stored:
@@ -61,9 +80,8 @@ public:
                 return;
             case LoadNoticeKind::dialogue_stored:
                 if (in_table && index < max_dialogues) {
-                    const std::string_view name = sections_[section].dialogues[index].character.view();
-                    if (name == player_speaker) problems.push_back({LoadNoticeKind::player_name_without_blank, notice.line, notice.section, notice.index, {}});
-                    note_speaker(name, notice.line);
+                    dialogues.push_back({notice.line, notice.bytes,
+                                         std::string(sections_[section].dialogues[index].character.view())});
                 }
                 return;
             case LoadNoticeKind::dialogue_block_full:
@@ -74,14 +92,20 @@ public:
             case LoadNoticeKind::line_ignored:
                 note_ignored_line(notice);
                 return;
+            case LoadNoticeKind::block_end_swallowed:
+                if (!block_lines.empty()) swallowed_by[notice.line] = block_lines.back().kind;
+                problems.push_back(notice);
+                return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
+                [[fallthrough]];
+            case LoadNoticeKind::narration_closed:
+            case LoadNoticeKind::dialogue_opened:
+            case LoadNoticeKind::choice_opened:
+                block_lines.push_back({notice.kind, notice.section, notice.line, notice.bytes});
                 return;
-            case LoadNoticeKind::marker_in_narration:
-                if (swallowed.empty() || swallowed.back().opening_line != narration_line_) {
-                    swallowed.push_back({narration_line_, {}});
-                }
-                swallowed.back().markers.push_back(notice);
+            case LoadNoticeKind::narration_text:
+                note_narration_text(notice);
                 return;
             default:
                 problems.push_back(notice);
@@ -92,8 +116,12 @@ public:
     std::array<std::string, max_sections> header_text;  // each loaded section's header line
     std::vector<LoadNotice> problems;
     std::map<int, int> target_on_line;  // line of a stored choice -> its target
+    std::map<int, std::string> choice_lines;  // line of a stored choice -> its bytes
+    std::map<int, LoadNoticeKind> swallowed_by;  // line a block's end consumed -> the block's opening kind
     std::vector<SwallowedMarkers> swallowed;
-    std::vector<GreenSpeaker> green_speakers;  // the first line of each
+    std::vector<BlockLine> block_lines;
+    std::vector<DialogueLine> dialogues;
+    std::vector<MissedEnd> missed_ends;
 
 private:
     // What an ignored line was: nothing to say for a blank one; the byte
@@ -143,23 +171,16 @@ private:
     LoadNoticeKind full_block_ = LoadNoticeKind::line_ignored;  // the last full block's kind
     int line_after_block_ = 0;                                   // where its next entry would stand
 
-    void note_speaker(std::string_view name, int line) {
-        if (!is_player_name(name) || looks_like_the_player(name)) return;
-        const bool known = std::any_of(green_speakers.begin(), green_speakers.end(),
-                                       [&](const GreenSpeaker& s) { return s.name == name; });
-        if (!known) green_speakers.push_back({line, std::string(name)});
-    }
-
-    // "Vous", "\"Vous\"", or "Vous" followed by something else than a
-    // letter ("Vous (bas) ", "Vous-même "): the player, whatever the blanks.
-    static bool looks_like_the_player(std::string_view name) {
-        if (name.starts_with("\"Vous\"")) return true;
-        if (!name.starts_with(player_speaker)) return false;
-        if (name.size() == player_speaker.size()) return true;
-        const char next = name[player_speaker.size()];
-        const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
-                            static_cast<unsigned char>(next) >= 0x80;
-        return !letter;
+    // A marker line in a narration is read as text; so is a misspelt end.
+    void note_narration_text(const LoadNotice& notice) {
+        if (is_block_marker(classify_line(notice.bytes))) {
+            if (swallowed.empty() || swallowed.back().opening_line != narration_line_) {
+                swallowed.push_back({narration_line_, {}});
+            }
+            swallowed.back().markers.push_back(notice);
+        } else if (auto miss = narration_end_near_miss(notice.bytes)) {
+            missed_ends.push_back({notice.line, narration_line_, notice.bytes, std::move(*miss)});
+        }
     }
 
     const SectionTable& sections_;

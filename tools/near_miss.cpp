@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <vector>
 
+#include "lookalikes.hpp"
 #include "story.hpp"
 #include "wording.hpp"
 
@@ -32,49 +34,34 @@ std::size_t skip_blanks(std::string_view text, std::size_t from) {
     return from;
 }
 
-// Whether `a` becomes `b` by changing, adding or removing at most one byte.
-bool within_one_edit(std::string_view a, std::string_view b) {
+// Whether `a` becomes `b` in at most `budget` edits, an edit being a byte
+// changed, added or removed, or two neighbouring bytes swapped.
+bool within_edits(std::string_view a, std::string_view b, std::size_t budget) {
     if (a.size() > b.size()) std::swap(a, b);
-    if (b.size() - a.size() > 1) return false;
-    std::size_t i = 0;
-    while (i < a.size() && a[i] == b[i]) ++i;
-    if (i == a.size()) return true;  // equal, or one byte added at the end
-    if (a.size() == b.size()) return a.substr(i + 1) == b.substr(i + 1);
-    return a.substr(i) == b.substr(i + 1);
+    if (b.size() - a.size() > budget) return false;
+    // Optimal string alignment distance, three rows at a time.
+    std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            }
+        }
+        before.swap(previous);
+        previous.swap(row);
+    }
+    return previous[b.size()] <= budget;
 }
 
-// The typographic signs that stand in for the plain ones, with what they
-// stand for. Non-breaking spaces count as blanks.
-struct Replacement {
-    std::string_view typographic;
-    char plain;
-};
-constexpr std::array<Replacement, 10> typographic_signs{{
-    {"\xC2\xAB", '"'},      // «
-    {"\xC2\xBB", '"'},      // »
-    {"\xE2\x80\x9C", '"'},  // “
-    {"\xE2\x80\x9D", '"'},  // ”
-    {"\xE2\x80\x9E", '"'},  // „
-    {"\xE2\x80\xB9", '<'},  // ‹
-    {"\xE2\x80\xBA", '>'},  // ›
-    {"\xC2\xA0", ' '},      // no-break space
-    {"\xE2\x80\xAF", ' '},  // narrow no-break space
-    {"\xE2\x80\x89", ' '},  // thin space
-}};
-
-std::string plain_signs(std::string_view text) {
-    std::string plain;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto found = std::find_if(typographic_signs.begin(), typographic_signs.end(),
-                                        [&](const Replacement& r) { return text.substr(i).starts_with(r.typographic); });
-        if (found != typographic_signs.end()) {
-            plain += found->plain;
-            i += found->typographic.size();
-        } else {
-            plain += text[i++];
-        }
-    }
-    return plain;
+// How many edits a misspelt marker word may hold: none below five letters,
+// where one edit turns ordinary words into markers; two from eight.
+std::size_t edit_budget(std::string_view word) {
+    if (word.size() < 5) return 0;
+    return word.size() < 8 ? 1 : 2;
 }
 
 std::optional<NearMiss> item_between(char open, char close, std::string_view name, NearMissCause cause) {
@@ -128,36 +115,55 @@ std::optional<NearMiss> item_near_miss(std::string_view raw, std::string_view li
 }
 
 struct MarkerWord {
-    std::string_view folded;
+    std::string_view folded;  // the word between the brackets, slash included
     std::string_view marker;
 };
-constexpr std::array<MarkerWord, 4> marker_words{{
+constexpr std::array<MarkerWord, 5> marker_words{{
     {"narration", narration_marker},
+    {"/narration", narration_end_marker},
     {"dialogue", dialogue_marker},
     {"choix", choice_marker},
     {"fin", ending_marker},
 }};
 
-// "[fin]", "[Choix", "Dialogue]", "[Dialogues]", "[ Fin ]", or the word
-// alone on its line.
+// Where the word of a bracketed marker starts: after "[", blanks, and
+// the slash of "[/Narration]", written "[ /", "[\\" or "/" alone.
+std::size_t marker_word_start(std::string_view line, bool open, bool& slash) {
+    std::size_t at = skip_blanks(line, open ? 1 : 0);
+    slash = at < line.size() && (line[at] == '/' || line[at] == '\\');
+    return slash ? skip_blanks(line, at + 1) : at;
+}
+
+// "[fin]", "[Choix", "Dialogue]", "[Dialogues]", "[ Fin ]", "[Narattion]",
+// "[/narration]", "[Narration]]", or the word alone on its line.
 std::optional<NearMiss> marker_near_miss(std::string_view line) {
     const bool open = line.starts_with('[');
-    const std::size_t word_start = skip_blanks(line, open ? 1 : 0);
+    bool slash = false;
+    const std::size_t word_start = marker_word_start(line, open, slash);
     const std::size_t end = word_end(line, word_start);
     const std::size_t after = skip_blanks(line, end);
     const bool close = after < line.size() && line[after] == ']';
-    const bool alone = trim_blanks(line.substr(close ? after + 1 : after)).empty();
+    std::size_t rest = close ? after + 1 : after;
+    const bool extra_bracket = close && rest < line.size() && line[rest] == ']';
+    if (extra_bracket) ++rest;
+    const bool alone = trim_blanks(line.substr(rest)).empty();
     if (!open && !close && !alone) return std::nullopt;
-    const std::string_view word = line.substr(word_start, end - word_start);
-    const std::string folded = fold_spelling(word);
+    const std::string folded = (slash ? "/" : "") + fold_spelling(line.substr(word_start, end - word_start));
+    // The word itself first, so that "[/narration]" is not "[Narration]"
+    // with a slash too many.
+    const auto same_word = std::find_if(marker_words.begin(), marker_words.end(),
+                                        [&](const MarkerWord& candidate) { return folded == candidate.folded; });
     for (const MarkerWord& candidate : marker_words) {
         const bool same = folded == candidate.folded;
-        const bool close_enough = open && close && candidate.folded.size() >= 5 && within_one_edit(folded, candidate.folded);
+        const bool close_enough = same_word == marker_words.end() && open && close &&
+                                  within_edits(folded, candidate.folded, edit_budget(candidate.folded));
         if (!same && !close_enough) continue;
         NearMissCause cause = NearMissCause::spelling;
         if (!open || !close) {
             cause = NearMissCause::missing_sign;
-        } else if (same && word_start == 1 && after == end) {
+        } else if (extra_bracket) {
+            cause = NearMissCause::extra_sign;
+        } else if (same && word_start == (slash ? 2u : 1u) && after == end) {
             cause = NearMissCause::letters;
         } else if (same) {
             cause = NearMissCause::stray_blanks;
@@ -221,12 +227,98 @@ std::string fold_spelling(std::string_view text) {
     return folded;
 }
 
-std::optional<NearMiss> near_miss(std::string_view raw) {
+namespace {
+
+std::optional<NearMiss> near_miss_of_plain_line(std::string_view raw) {
     const std::string_view line = trim_blanks(raw);
     if (line.empty() || line.find(choice_arrow) != std::string_view::npos || line.starts_with('-')) return std::nullopt;
+    if (classify_line(raw) == LineKind::narration_end) return std::nullopt;  // well written, in the wrong place
     if (line.front() == '#' || fold_spelling(line).starts_with("section")) {
         if (auto header = header_near_miss(line)) return header;
     }
     if (auto marker = marker_near_miss(line)) return marker;
     return item_near_miss(raw, line);
+}
+
+}  // namespace
+
+std::optional<NearMiss> near_miss(std::string_view raw) {
+    if (auto miss = near_miss_of_plain_line(raw)) return miss;
+    // A header or a marker written with a look-alike sign: the whole line is
+    // the format's, so every look-alike in it goes.
+    const auto found = first_lookalike(raw);
+    if (!found) return std::nullopt;
+    const std::string plain = plain_signs(raw);
+    const LineKind kind = classify_line(plain);
+    if (kind == LineKind::section_header || is_block_marker(kind) || kind == LineKind::narration_end) {
+        return NearMiss{kind == LineKind::section_header ? NearMissKind::section_header : NearMissKind::marker,
+                        NearMissCause::lookalike, plain, found->sign};
+    }
+    return std::nullopt;
+}
+
+std::optional<NearMiss> narration_end_near_miss(std::string_view line) {
+    if (classify_line(line) != LineKind::other) return std::nullopt;
+    const std::size_t written = line.find(narration_end_marker);
+    if (written != std::string_view::npos) {
+        const bool indented = trim_leading_blanks(line.substr(0, written)).empty();
+        return NearMiss{NearMissKind::marker, indented ? NearMissCause::indented : NearMissCause::after_text,
+                        std::string(narration_end_marker)};
+    }
+    auto miss = near_miss(line);
+    if (!miss || miss->kind != NearMissKind::marker || miss->wanted != narration_end_marker) return std::nullopt;
+    if (miss->cause != NearMissCause::lookalike && line.size() != trim_leading_blanks(line).size() &&
+        classify_line(trim_leading_blanks(line)) != LineKind::other) {
+        miss->cause = NearMissCause::indented;
+    }
+    return miss;
+}
+
+std::string near_miss_cause(const NearMiss& miss) {
+    switch (miss.cause) {
+        case NearMissCause::letters:
+            return "le jeu compare les marqueurs à l'octet près, majuscules et accents compris";
+        case NearMissCause::typographic_quotes:
+            return miss.kind == NearMissKind::gain_item
+                       ? "il faut des guillemets droits \", pas des guillemets typographiques"
+                       : "il faut les signes < et > du clavier, pas des guillemets typographiques";
+        case NearMissCause::lookalike:
+            return miss.sign ? "il contient " + describe_lookalike(*miss.sign) : std::string();
+        case NearMissCause::missing_sign:
+            switch (miss.kind) {
+                case NearMissKind::section_header: return "il manque le « # » du début";
+                case NearMissKind::marker: return "il manque un crochet";
+                case NearMissKind::gain_item: return "il manque un guillemet";
+                case NearMissKind::lose_item: return "il manque un chevron";
+            }
+            break;
+        case NearMissCause::extra_sign:
+            return "un crochet de trop";
+        case NearMissCause::stray_blanks:
+            return miss.kind == NearMissKind::marker ? "pas d'espace entre les crochets et le mot"
+                                                     : "rien ne doit suivre le dernier signe, pas même une espace";
+        case NearMissCause::indented:
+            return "un marqueur doit commencer au tout début de la ligne";
+        case NearMissCause::after_text:
+            return "un marqueur doit être seul au début de sa ligne, pas à la fin d'un texte";
+        case NearMissCause::spelling:
+            return miss.kind == NearMissKind::section_header
+                       ? "un en-tête commence exactement par « # Section » : un dièse, une espace, Section"
+                       : "le mot doit être exactement celui du format";
+    }
+    return {};
+}
+
+Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss) {
+    std::string_view what;
+    switch (miss.kind) {
+        case NearMissKind::section_header: what = "en-tête de section mal écrit"; break;
+        case NearMissKind::marker: what = "marqueur mal écrit"; break;
+        case NearMissKind::gain_item:
+        case NearMissKind::lose_item: what = "ligne d'objet mal écrite"; break;
+    }
+    const std::string wanted =
+        miss.kind == NearMissKind::section_header ? quote(miss.wanted) : exact_quote(miss.wanted);
+    return warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" + near_miss_cause(miss) +
+                                ") ; écrivez " + wanted);
 }

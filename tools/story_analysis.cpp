@@ -20,6 +20,7 @@
 #include "text_excerpt.hpp"
 #include "wording.hpp"
 #include "item_search.hpp"
+#include "lookalikes.hpp"
 #include "story_graph.hpp"
 
 namespace {
@@ -81,21 +82,86 @@ const Item& item_at(const SectionTable& sections, int section, int index) {
     return section_at(sections, section).items[static_cast<std::size_t>(index)];
 }
 
-// For a lost item: a gained one spelt the same but for case or accents.
+// What the player reads when a line loses an item not held.
+std::string what_the_player_reads(std::string_view item) {
+    return "le joueur lirait " + exact_quote(missing_item_message(item));
+}
+
+// A name as far as a reader can tell: accents composed, look-alike signs
+// plain, case and accents folded.
+std::string name_as_read(std::string_view name) { return fold_spelling(plain_signs(compose_accents(name))); }
+
+// Why two names that read alike are not the same to the game.
+std::string why_names_differ(std::string_view lost, std::string_view gained, int gained_line) {
+    if (compose_accents(lost) == compose_accents(gained)) {
+        return "les deux noms ne diffèrent que par un accent décomposé (une lettre suivie d'un accent combinant, "
+               "qui s'affiche pareil) : retapez les accents de l'un des deux";
+    }
+    const std::string composed_lost = compose_accents(lost), composed_gained = compose_accents(gained);
+    if (plain_signs(composed_lost) == plain_signs(composed_gained)) {
+        const auto here = first_lookalike(composed_lost);
+        const auto there = first_lookalike(composed_gained);
+        const bool here_first = here && (!there || here->at <= there->at);
+        const auto& found = here_first ? here : there;
+        return (here_first ? std::string("cette ligne écrit ") : "la ligne " + std::to_string(gained_line) + " écrit ") +
+               describe_lookalike(*found->sign) + " : écrivez les deux noms de la même façon";
+    }
+    return "les noms d'objets doivent être identiques, majuscules et accents compris";
+}
+
+// For a lost item: a gained one that reads the same but for case, accents
+// or look-alike signs.
 std::string near_gain_hint(const SectionTable& sections, int section_count, const StoryPlaces& lines,
                            std::string_view lost) {
-    const std::string folded = fold_spelling(lost);
+    const std::string read = name_as_read(lost);
     for (int id = 0; id < section_count; ++id) {
         const std::span<const Item> items = section_items(section_at(sections, id));
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Item& item = items[i];
-            if (item.type != item_gain || item.name.view() == lost || fold_spelling(item.name.view()) != folded) continue;
-            return " ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " +
-                   std::to_string(item_line(lines, id, static_cast<int>(i))) +
-                   " ? Les noms d'objets doivent être identiques, majuscules et accents compris";
+            if (item.type != item_gain || item.name.view() == lost || name_as_read(item.name.view()) != read) continue;
+            const int line = item_line(lines, id, static_cast<int>(i));
+            return " ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " + std::to_string(line) +
+                   " ? " + why_names_differ(lost, item.name.view(), line);
         }
     }
     return {};
+}
+
+bool gained_somewhere(const SectionTable& sections, int section_count, std::string_view name) {
+    for (int id = 0; id < section_count; ++id) {
+        for (const Item& item : section_items(section_at(sections, id))) {
+            if (item.type == item_gain && item.name.view() == name) return true;
+        }
+    }
+    return false;
+}
+
+// "0 → 1 → 2", or for a long path its ends and its length.
+std::string brief_path(const std::vector<int>& path) {
+    constexpr std::size_t shown_at_each_end = 4;
+    if (path.size() <= 3 * shown_at_each_end) return format_path(path);
+    const std::vector<int> head(path.begin(), path.begin() + shown_at_each_end);
+    const std::vector<int> tail(path.end() - shown_at_each_end, path.end());
+    return format_path(head) + " → … → " + format_path(tail) + ", " + count_of(static_cast<long long>(path.size()), "section");
+}
+
+// Why a lose-item line can be reached without the item.
+std::string lost_item_message(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+                              const MissingItem& missing, std::string_view name) {
+    const std::string hint = near_gain_hint(sections, section_count, lines, name);
+    if (!gained_somewhere(sections, section_count, name)) {
+        return "l'objet " + quote(name) + " n'est donné nulle part" + (hint.empty() ? "" : " sous ce nom") +
+               " : cette ligne le retire, mais aucune ligne ne le fait gagner ; " + what_the_player_reads(name) + hint;
+    }
+    const std::string start = "l'objet " + quote(name) + " peut manquer quand cette ligne le retire";
+    const auto refused = refused_gain(sections, section_count, missing);
+    if (!refused) return start + " (chemin " + brief_path(missing.path) + ") ; " + what_the_player_reads(name) + hint;
+    return start + " : sur le chemin " + brief_path(missing.path) + ", l'inventaire est déjà plein (" +
+           count_of(max_inventory_items, "objet") + ") quand la ligne " +
+           std::to_string(item_line(lines, refused->section, refused->item_index)) +
+           " le donne, et le jeu ne le prend pas (" + exact_quote(inventory_full_message) + ") ; ensuite, " +
+           what_the_player_reads(name) + hint;
+
 }
 
 std::string resume_message(const MissingItem& missing, std::string_view item) {
@@ -105,8 +171,8 @@ std::string resume_message(const MissingItem& missing, std::string_view item) {
             ? "une partie reprise depuis une sauvegarde faite dans cette section (la " + save +
                   ") rejoue cette ligne sans l'objet " + quote(item)
             : "une partie reprise depuis une sauvegarde faite dans la section " + save +
-                  " arrive ici sans l'objet " + quote(item) + " (chemin " + format_path(missing.path) + ")";
-    return message + " : une reprise commence avec un inventaire vide, le joueur verrait l'erreur REMOVE_ITEM";
+                  " arrive ici sans l'objet " + quote(item) + " (chemin " + brief_path(missing.path) + ")";
+    return message + " : une reprise commence avec un inventaire vide, " + what_the_player_reads(item);
 }
 
 // Once per item: the first line, in the file, where some resumed game lacks
@@ -140,10 +206,7 @@ void check_items(const SectionTable& sections, int section_count, const StoryPla
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
         out.push_back(warning_at(item_line(lines, missing.section, missing.item_index),
-                                 "l'objet " + quote(name) + " peut manquer quand cette ligne le retire"
-                                 " (chemin " + format_path(missing.path) +
-                                     ") : le joueur verrait l'erreur REMOVE_ITEM" +
-                                     near_gain_hint(sections, section_count, lines, name)));
+                                 lost_item_message(sections, section_count, lines, missing, name)));
     }
     if (!search.complete) {
         out.push_back(warning_at(0, "analyse des objets interrompue après " +
