@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "check_command.hpp"
+#include "lookalikes.hpp"
+#include "near_miss.hpp"
 #include "story_check.hpp"
 #include "support.hpp"
 #include "text_excerpt.hpp"
@@ -172,6 +174,63 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
          {{warning, 4, "réplique trop longue"}, {warning, 7, "choix trop long"}}},
     };
     for (const auto& c : cases) EXPECT_TRUE(diagnoses(c.text, c.expected)) << c.name;
+}
+
+// What the game plays as the author meant must check clean.
+TEST(CheckDiagnostics, CorrectConstructsCheckClean) {
+    const std::string end = "\n# Section 1\n[Fin]\n";
+    const struct { std::string_view name; std::string text; } cases[]{
+        {"crlf_lines", "# Section 0\r\n[Narration]\r\nIl pleut.\r\n[/Narration]\r\n[Fin]\r\n"},
+        {"title_after_header", "# Section 0 : Le départ\n[Fin]\n"},
+        {"headers_without_numbers", "# Section\n[Choix]\nA -> Section : 1\n\n# Section\n[Fin]\n"},
+        {"colon_against_section", "# Section 0\n[Choix]\nA -> Section: 1\n" + end},
+        {"blanks_after_markers", "# Section 0\n[Narration]  \nx\n[/Narration]\t\n[Dialogue] \n- A : b\n\n[Fin] \n"},
+        {"quotes_and_brackets_in_narration",
+         "# Section 0\n[Narration]\nIl dit :\n\"Entrez.\"\n<sic>\n[Note] du traducteur\n[Narrateur]\n— Bonjour.\n[/Narration]\n[Fin]\n"},
+        {"text_after_the_ending_marker", "# Section 0\n[Fin] Vous avez gagné.\n"},
+        {"no_break_spaces_before_colons",
+         "# Section 0\n[Dialogue]\n- Vous\xC2\xA0: a\n- Vous\xE2\x80\xAF: b\n- Marie\xC2\xA0: c\n- Vous-même : d\n\n[Fin]\n"},
+        {"typography_inside_texts",
+         "# Section 0\n[Dialogue]\n- Marie : L’eau est froide — très froide.\n\n[Choix]\nAller à l’est -> Section : 1\n" + end},
+        {"prose_opening_with_a_bracket", "# Section 0\n[Fin]\n[Choisir] une porte\n[Note]\n"},
+    };
+    for (const auto& c : cases) {
+        // Prose outside any block is ignored, and said so, but never as a marker.
+        const bool prose = c.name == "prose_opening_with_a_bracket";
+        EXPECT_TRUE(diagnoses(c.text, prose ? std::vector<Expected>{{warning, 3, "ligne ignorée : du texte"},
+                                                                     {warning, 4, "ligne ignorée : du texte"}}
+                                            : std::vector<Expected>{}))
+            << c.name;
+    }
+}
+
+// Which marker an ignored line was meant to be, if any: case, accents, a
+// bracket or slash missing or extra, and for words of five letters or more
+// edits (one, two from eight letters), never ordinary prose.
+TEST(CheckNearMisses, MarkersWithinReachAndProseLeftAlone) {
+    const struct { std::string_view line; std::string_view wanted; } cases[]{
+        {"[FIN]", "[Fin]"},                 {"[Choix", "[Choix]"},
+        {"[/narration]", "[/Narration]"},   {"[\\Narration]", "[/Narration]"},
+        {"[Narration]]", "[Narration]"},    {"[Narattion]", "[Narration]"},   // two edits
+        {"[Dialoque]", "[Dialogue]"},       {"[Dailogue]", "[Dialogue]"},     // substitution, transposition
+        {"[Choi]", "[Choix]"},              {"[Choixx]", "[Choix]"},          // deletion, insertion
+        {"[\xC3\x89l\xC3\xA8ve]", ""},        {"[Chiox] et", "[Choix]"},
+        {"[Fni]", ""},                      {"[Note] du traducteur", ""},
+        {"[Choisir] une porte", ""},        {"[Narrateur]", ""},
+        {"[Fin\xC2\xA0]", "[Fin]"},          {"#\xC2\xA0Section 2", "# Section 2"},
+    };
+    for (const auto& c : cases) {
+        const std::optional<NearMiss> miss = near_miss(c.line);
+        EXPECT_EQ(miss ? miss->wanted : "", c.wanted) << c.line;
+    }
+}
+
+TEST(CheckLookalikes, NamedReplacedAndAccentsComposed) {
+    EXPECT_EQ(plain_signs("A \xE2\x86\x92 Section\xC2\xA0: \xE2\x88\x92" "1 l\xE2\x80\x99or"), "A -> Section : -1 l'or");
+    EXPECT_EQ(describe_lookalike(*lookalike_at("\xE2\x80\x94", 0)), "« — » (tiret cadratin) au lieu de « - »");
+    EXPECT_EQ(compose_accents("Cle\xCC\x81 \xC3\xA9pe\xCC\x81" "e c\xCC\xA7" "a Y\xCC\x88"), "Clé épée ça Ÿ");
+    EXPECT_FALSE(has_decomposed_accent("Clé"));
+    EXPECT_EQ(trim_any_blanks("\xC2\xA0 Vous\xE2\x80\xAF\t"), "Vous");
 }
 
 TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {

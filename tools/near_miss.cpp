@@ -254,7 +254,11 @@ std::optional<NearMiss> near_miss(std::string_view raw) {
         return NearMiss{kind == LineKind::section_header ? NearMissKind::section_header : NearMissKind::marker,
                         NearMissCause::lookalike, plain, found->sign};
     }
-    return std::nullopt;
+    auto miss = near_miss_of_plain_line(plain);
+    if (!miss || (miss->kind != NearMissKind::section_header && miss->kind != NearMissKind::marker)) return std::nullopt;
+    miss->cause = NearMissCause::lookalike;
+    miss->sign = found->sign;
+    return miss;
 }
 
 std::optional<NearMiss> narration_end_near_miss(std::string_view line) {

@@ -94,8 +94,8 @@ std::string name_as_read(std::string_view name) { return fold_spelling(plain_sig
 // Why two names that read alike are not the same to the game.
 std::string why_names_differ(std::string_view lost, std::string_view gained, int gained_line) {
     if (compose_accents(lost) == compose_accents(gained)) {
-        return "les deux noms ne diffèrent que par un accent décomposé (une lettre suivie d'un accent combinant, "
-               "qui s'affiche pareil) : retapez les accents de l'un des deux";
+        return "Les deux noms ne diffèrent que par un accent décomposé (une lettre suivie d'un accent combinant, "
+               "qui s'affiche pareil)";
     }
     const std::string composed_lost = compose_accents(lost), composed_gained = compose_accents(gained);
     if (plain_signs(composed_lost) == plain_signs(composed_gained)) {
@@ -103,10 +103,10 @@ std::string why_names_differ(std::string_view lost, std::string_view gained, int
         const auto there = first_lookalike(composed_gained);
         const bool here_first = here && (!there || here->at <= there->at);
         const auto& found = here_first ? here : there;
-        return (here_first ? std::string("cette ligne écrit ") : "la ligne " + std::to_string(gained_line) + " écrit ") +
-               describe_lookalike(*found->sign) + " : écrivez les deux noms de la même façon";
+        return (here_first ? std::string("Cette ligne écrit ") : "La ligne " + std::to_string(gained_line) + " écrit ") +
+               describe_lookalike(*found->sign);
     }
-    return "les noms d'objets doivent être identiques, majuscules et accents compris";
+    return "Les noms d'objets doivent être identiques, majuscules et accents compris";
 }
 
 // For a lost item: a gained one that reads the same but for case, accents
@@ -121,7 +121,8 @@ std::string near_gain_hint(const SectionTable& sections, int section_count, cons
             if (item.type != item_gain || item.name.view() == lost || name_as_read(item.name.view()) != read) continue;
             const int line = item_line(lines, id, static_cast<int>(i));
             return " ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " + std::to_string(line) +
-                   " ? " + why_names_differ(lost, item.name.view(), line);
+                   " ? " + why_names_differ(lost, item.name.view(), line) + " ; écrivez " +
+                   exact_quote("<" + std::string(item.name.view()) + ">");
         }
     }
     return {};
