@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <span>
 #include <sstream>
@@ -231,6 +234,40 @@ TEST(CheckLookalikes, NamedReplacedAndAccentsComposed) {
     EXPECT_EQ(compose_accents("Cle\xCC\x81 \xC3\xA9pe\xCC\x81" "e c\xCC\xA7" "a Y\xCC\x88"), "Clé épée ça Ÿ");
     EXPECT_FALSE(has_decomposed_accent("Clé"));
     EXPECT_EQ(trim_any_blanks("\xC2\xA0 Vous\xE2\x80\xAF\t"), "Vous");
+}
+
+// Writing the line a diagnostic gives makes that diagnostic go: over every
+// story of the checker's golden cases.
+TEST(CheckFixes, TheLineToWriteMendsWhatItIsGivenFor) {
+    int mended = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(ORLIMAR_GOLDEN_CASES)) {
+        const std::filesystem::path& path = entry.path();
+        if (path.extension() != ".txt" || path.parent_path().filename() != "stories" ||
+            path.parent_path().parent_path().parent_path().filename() != "golden") {
+            continue;
+        }
+        std::ifstream file(path, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        std::istringstream in{text, std::ios::binary};
+        for (const Diagnostic& d : check_story(in, "histoire.txt").diagnostics) {
+            if (d.fix.empty() || d.line < 1) continue;
+            EXPECT_NE(d.message.find(" ; écrivez « "), std::string::npos) << d.message;
+            std::vector<std::string> lines;
+            std::istringstream split(text);
+            for (std::string line; std::getline(split, line);) lines.push_back(line);
+            lines[static_cast<std::size_t>(d.line - 1)] = d.fix;
+            std::string mended_text;
+            for (const std::string& line : lines) mended_text += line + "\n";
+            std::istringstream again{mended_text, std::ios::binary};
+            const std::string kind = d.message.substr(0, d.message.find(" : "));
+            for (const Diagnostic& after : check_story(again, "histoire.txt").diagnostics) {
+                EXPECT_FALSE(after.line == d.line && after.message.starts_with(kind))
+                    << path << ":" << d.line << ": " << d.message << "\nstill: " << after.message;
+            }
+            ++mended;
+        }
+    }
+    EXPECT_GE(mended, 10);
 }
 
 TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {

@@ -20,6 +20,12 @@
 #include "text_excerpt.hpp"
 #include "wording.hpp"
 
+Diagnostic with_fix(Diagnostic diagnostic, std::string_view line) {
+    diagnostic.message += " ; écrivez " + exact_quote(line);
+    diagnostic.fix = line;
+    return diagnostic;
+}
+
 void sort_and_merge(std::vector<Diagnostic>& diagnostics) {
     std::stable_sort(diagnostics.begin(), diagnostics.end(),
                      [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });

@@ -19,13 +19,18 @@ struct Diagnostic {
     Severity severity = Severity::warning;
     int line = 0;
     std::string message;
+    std::string fix;  // the whole line as it must be written, where the checker knows it
 
     friend bool operator==(const Diagnostic&, const Diagnostic&) = default;
 };
 
-inline Diagnostic error_at(int line, std::string message) { return {Severity::error, line, std::move(message)}; }
-inline Diagnostic warning_at(int line, std::string message) { return {Severity::warning, line, std::move(message)}; }
-inline Diagnostic remark_at(int line, std::string message) { return {Severity::remark, line, std::move(message)}; }
+inline Diagnostic error_at(int line, std::string message) { return {Severity::error, line, std::move(message), {}}; }
+inline Diagnostic warning_at(int line, std::string message) { return {Severity::warning, line, std::move(message), {}}; }
+inline Diagnostic remark_at(int line, std::string message) { return {Severity::remark, line, std::move(message), {}}; }
+
+// `diagnostic` with the line to write instead: its message ends with
+// "; écrivez « LINE »".
+Diagnostic with_fix(Diagnostic diagnostic, std::string_view line);
 
 // Sorted by line, file-wide first, keeping the order of discovery within a
 // line; the same message twice on one line (pieces of one long line) once.

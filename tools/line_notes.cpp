@@ -127,7 +127,7 @@ void describe_speaker(const DialogueLine& dialogue, std::string_view line, std::
                 : "le nom " + quote(bare) +
                       " s'affiche en rouge, comme celui d'un autre personnage : le jeu ne reconnaît le joueur qu'à "
                       "« Vous » écrit ainsi, V majuscule puis minuscules, suivi d'une espace";
-        out.push_back(warning_at(dialogue.line, message + " ; écrivez " + exact_quote(player_line(line, colon))));
+        out.push_back(with_fix(warning_at(dialogue.line, message), player_line(line, colon)));
         return;
     }
     if (!is_player_name(name) || looks_like_the_player(name) || told.contains(dialogue.name)) return;
@@ -148,7 +148,7 @@ std::optional<Diagnostic> dash_problem(const DialogueLine& dialogue, std::string
                     " : le jeu saute le tiret et un seul octet, et le nom affiché commence par un caractère cassé"
               : "il manque une espace après le tiret : le jeu saute toujours le tiret et le signe qui le suit, si "
                 "bien que le nom affiché est " + quote(trim_any_blanks(dialogue.name));
-    return warning_at(dialogue.line, cause + " ; écrivez " + exact_quote(fixed));
+    return with_fix(warning_at(dialogue.line, cause), fixed);
 }
 
 // "- Marie :Salut": the game always skips the byte after the colon.
@@ -167,7 +167,7 @@ std::optional<Diagnostic> colon_problem(const DialogueLine& dialogue, std::strin
                     "caractère cassé"
               : "pas d'espace après « : » : le jeu saute toujours le signe qui suit le deux-points, si bien que "
                 "la réplique affichée commence par " + quote(line.substr(std::min(colon + 2, line.size())));
-    return warning_at(dialogue.line, cause + " ; écrivez " + exact_quote(fixed));
+    return with_fix(warning_at(dialogue.line, cause), fixed);
 }
 
 bool narration_runs_to_end(const NoticeCollector& collector, int opening_line) {
@@ -249,12 +249,20 @@ void describe_missed_ends(const NoticeCollector& collector, std::vector<Diagnost
         const std::string rest = narration_runs_to_end(collector, end.opening_line)
                                      ? "toute la suite du fichier"
                                      : "la suite jusqu'au prochain « [/Narration] »";
-        out.push_back(warning_at(end.line, "fin de narration mal écrite : " + quote(line) +
-                                               " ne ferme pas le bloc [Narration] ouvert ligne " +
-                                               std::to_string(end.opening_line) + " (" + near_miss_cause(end.miss) +
-                                               ") ; le jeu la lit comme du texte, avec " + rest + " ; écrivez " +
-                                               exact_quote(narration_end_marker) +
-                                               (end.miss.cause == NearMissCause::after_text ? " seul sur sa ligne" : "")));
+        Diagnostic missed = warning_at(end.line, "fin de narration mal écrite : " + quote(line) +
+                                                     " ne ferme pas le bloc [Narration] ouvert ligne " +
+                                                     std::to_string(end.opening_line) + " (" +
+                                                     near_miss_cause(end.miss) + ") ; le jeu la lit comme du texte, avec " +
+                                                     rest);
+        if (end.miss.cause == NearMissCause::after_text) {
+            // The text stays in the narration; the marker goes on a line of its own.
+            const std::string_view text = line.substr(0, line.rfind(narration_end_marker));
+            missed.message += " ; écrivez " + exact_quote(narration_end_marker) + " seul sur sa ligne";
+            missed.fix = std::string(text) + "\n" + std::string(narration_end_marker);
+            out.push_back(std::move(missed));
+        } else {
+            out.push_back(with_fix(std::move(missed), narration_end_marker));
+        }
     }
 }
 
@@ -269,18 +277,20 @@ std::optional<Diagnostic> describe_lookalike_entry(const LoadNotice& notice, con
         if (const Lookalike* blank = lookalike_at(rest, 0); blank && blank->invisible) rest.remove_prefix(blank->bytes.size());
         const std::string fixed = std::string(dialogue_dash) + (rest.starts_with(' ') ? "" : " ") + std::string(rest);
         if (fixed.find(':') == std::string::npos) return {};
-        return warning_at(notice.line, "réplique perdue : elle commence par " + describe_lookalike(*dash) +
-                                           ", que le jeu ne reconnaît pas ; elle termine le bloc [Dialogue] sans "
-                                           "être lue ; écrivez " + exact_quote(fixed));
+        return with_fix(warning_at(notice.line, "réplique perdue : elle commence par " + describe_lookalike(*dash) +
+                                                    ", que le jeu ne reconnaît pas ; elle termine le bloc [Dialogue] "
+                                                    "sans être lue"),
+                        fixed);
     }
     const auto arrow = with_plain_arrow(line);
     if (!arrow) return {};
-    return warning_at(notice.line, "option perdue : sa flèche est " + describe_lookalike(*arrow->second) +
-                                       " ; elle termine le bloc [Choix] sans être lue ; écrivez " +
-                                       exact_quote(arrow->first));
+    return with_fix(warning_at(notice.line, "option perdue : sa flèche est " + describe_lookalike(*arrow->second) +
+                                                " ; elle termine le bloc [Choix] sans être lue"),
+                    arrow->first);
 }
 
-std::optional<std::string> lookalike_target_fix(const LoadNotice& notice, const NoticeCollector& collector) {
+std::optional<Diagnostic> describe_lookalike_target(const LoadNotice& notice, const NoticeCollector& collector,
+                                                    std::string_view note) {
     const auto found = first_lookalike(notice.bytes);
     const auto stored = collector.choice_lines.find(notice.line);
     if (!found || stored == collector.choice_lines.end()) return std::nullopt;
@@ -290,5 +300,7 @@ std::optional<std::string> lookalike_target_fix(const LoadNotice& notice, const 
     const std::size_t target = arrow + choice_arrow.size();
     const std::string fixed = std::string(line.substr(0, target)) + plain_signs(line.substr(target));
     if (!choice_target_reads(fixed)) return std::nullopt;
-    return "après « -> », " + describe_lookalike(*found->sign) + " ; écrivez " + exact_quote(fixed);
+    return with_fix(error_at(notice.line, "cible du choix illisible : après « -> », " +
+                                              describe_lookalike(*found->sign) + std::string(note)),
+                    fixed);
 }

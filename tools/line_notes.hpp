@@ -26,5 +26,7 @@ void describe_missed_ends(const NoticeCollector& collector, std::vector<Diagnost
 std::optional<Diagnostic> describe_lookalike_entry(const LoadNotice& notice, const NoticeCollector& collector);
 
 // For a choice target the game could not read: the look-alike sign to
-// blame and the line to write, when writing it so makes the target read.
-std::optional<std::string> lookalike_target_fix(const LoadNotice& notice, const NoticeCollector& collector);
+// blame and the line to write, when writing it so makes the target read;
+// `note` goes before the line to write.
+std::optional<Diagnostic> describe_lookalike_target(const LoadNotice& notice, const NoticeCollector& collector,
+                                                    std::string_view note);

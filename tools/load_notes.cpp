@@ -120,8 +120,8 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             if (is_only_scan_blanks(notice.bytes)) {
                 return error_at(line, "cible du choix absente après « -> »" + kept_target_note(collector, line));
             }
-            if (const auto fix = lookalike_target_fix(notice, collector)) {
-                return error_at(line, "cible du choix illisible : " + *fix + kept_target_note(collector, line));
+            if (auto lookalike = describe_lookalike_target(notice, collector, kept_target_note(collector, line))) {
+                return lookalike;
             }
             return error_at(line, "cible du choix illisible : après « -> », le jeu saute " + describe_byte(notice.bytes) +
                                       " puis attend « Section : N »" + kept_target_note(collector, line));

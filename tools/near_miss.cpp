@@ -321,8 +321,7 @@ Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& m
         case NearMissKind::gain_item:
         case NearMissKind::lose_item: what = "ligne d'objet mal écrite"; break;
     }
-    const std::string wanted =
-        miss.kind == NearMissKind::section_header ? quote(miss.wanted) : exact_quote(miss.wanted);
-    return warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" + near_miss_cause(miss) +
-                                ") ; écrivez " + wanted);
+    return with_fix(warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" +
+                                         near_miss_cause(miss) + ")"),
+                    miss.wanted);
 }

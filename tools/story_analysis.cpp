@@ -110,9 +110,14 @@ std::string why_names_differ(std::string_view lost, std::string_view gained, int
 }
 
 // For a lost item: a gained one that reads the same but for case, accents
-// or look-alike signs.
-std::string near_gain_hint(const SectionTable& sections, int section_count, const StoryPlaces& lines,
-                           std::string_view lost) {
+// or look-alike signs, and the lose line spelt as that one.
+struct GainHint {
+    std::string text;  // " ; vouliez-vous dire « … », gagné ligne N ? …", or empty
+    std::string fix;
+};
+
+GainHint near_gain_hint(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+                        std::string_view lost) {
     const std::string read = name_as_read(lost);
     for (int id = 0; id < section_count; ++id) {
         const std::span<const Item> items = section_items(section_at(sections, id));
@@ -120,12 +125,19 @@ std::string near_gain_hint(const SectionTable& sections, int section_count, cons
             const Item& item = items[i];
             if (item.type != item_gain || item.name.view() == lost || name_as_read(item.name.view()) != read) continue;
             const int line = item_line(lines, id, static_cast<int>(i));
-            return " ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " + std::to_string(line) +
-                   " ? " + why_names_differ(lost, item.name.view(), line) + " ; écrivez " +
-                   exact_quote("<" + std::string(item.name.view()) + ">");
+            return {" ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " + std::to_string(line) +
+                        " ? " + why_names_differ(lost, item.name.view(), line),
+                    "<" + std::string(item.name.view()) + ">"};
         }
     }
     return {};
+}
+
+// The diagnostic with the hint, and the line to write when there is one.
+Diagnostic with_hint(Diagnostic diagnostic, const GainHint& hint) {
+    if (hint.text.empty()) return diagnostic;
+    diagnostic.message += hint.text;
+    return with_fix(std::move(diagnostic), hint.fix);
 }
 
 bool gained_somewhere(const SectionTable& sections, int section_count, std::string_view name) {
@@ -148,21 +160,19 @@ std::string brief_path(const std::vector<int>& path) {
 
 // Why a lose-item line can be reached without the item.
 std::string lost_item_message(const SectionTable& sections, int section_count, const StoryPlaces& lines,
-                              const MissingItem& missing, std::string_view name) {
-    const std::string hint = near_gain_hint(sections, section_count, lines, name);
+                              const MissingItem& missing, std::string_view name, bool hinted) {
     if (!gained_somewhere(sections, section_count, name)) {
-        return "l'objet " + quote(name) + " n'est donné nulle part" + (hint.empty() ? "" : " sous ce nom") +
-               " : cette ligne le retire, mais aucune ligne ne le fait gagner ; " + what_the_player_reads(name) + hint;
+        return "l'objet " + quote(name) + " n'est donné nulle part" + (hinted ? " sous ce nom" : "") +
+               " : cette ligne le retire, mais aucune ligne ne le fait gagner ; " + what_the_player_reads(name);
     }
     const std::string start = "l'objet " + quote(name) + " peut manquer quand cette ligne le retire";
     const auto refused = refused_gain(sections, section_count, missing);
-    if (!refused) return start + " (chemin " + brief_path(missing.path) + ") ; " + what_the_player_reads(name) + hint;
+    if (!refused) return start + " (chemin " + brief_path(missing.path) + ") ; " + what_the_player_reads(name);
     return start + " : sur le chemin " + brief_path(missing.path) + ", l'inventaire est déjà plein (" +
            count_of(max_inventory_items, "objet") + ") quand la ligne " +
            std::to_string(item_line(lines, refused->section, refused->item_index)) +
            " le donne, et le jeu ne le prend pas (" + exact_quote(inventory_full_message) + ") ; ensuite, " +
-           what_the_player_reads(name) + hint;
-
+           what_the_player_reads(name);
 }
 
 std::string resume_message(const MissingItem& missing, std::string_view item) {
@@ -192,8 +202,9 @@ void check_resumed_items(const SectionTable& sections, int section_count, const 
         }
     }
     for (const auto& [name, missing] : first_per_item) {
-        out.push_back(remark_at(item_line(lines, missing->section, missing->item_index),
-                                resume_message(*missing, name) + near_gain_hint(sections, section_count, lines, name)));
+        out.push_back(with_hint(remark_at(item_line(lines, missing->section, missing->item_index),
+                                          resume_message(*missing, name)),
+                                near_gain_hint(sections, section_count, lines, name)));
     }
     if (!search.complete) {
         out.push_back(remark_at(0, "analyse des reprises interrompue après " + std::to_string(max_item_search_states) +
@@ -206,8 +217,11 @@ void check_items(const SectionTable& sections, int section_count, const StoryPla
     const MissingItemSearch search = find_missing_items(sections, section_count);
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
-        out.push_back(warning_at(item_line(lines, missing.section, missing.item_index),
-                                 lost_item_message(sections, section_count, lines, missing, name)));
+        const GainHint hint = near_gain_hint(sections, section_count, lines, name);
+        out.push_back(with_hint(warning_at(item_line(lines, missing.section, missing.item_index),
+                                           lost_item_message(sections, section_count, lines, missing, name,
+                                                             !hint.text.empty())),
+                                hint));
     }
     if (!search.complete) {
         out.push_back(warning_at(0, "analyse des objets interrompue après " +
