@@ -61,6 +61,7 @@ public:
                 return;
             case LoadNoticeKind::dialogue_stored:
                 if (in_table && index < max_dialogues) {
+                    lines.dialogue[section][index] = notice.line;
                     const std::string_view name = sections_[section].dialogues[index].character.view();
                     if (name == player_speaker) problems.push_back({LoadNoticeKind::player_name_without_blank, notice.line, notice.section, notice.index, {}});
                     note_speaker(name, notice.line);
@@ -76,6 +77,7 @@ public:
                 return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
+                if (in_table) lines.narration[section] = notice.line;  // a later block replaces the narration
                 return;
             case LoadNoticeKind::marker_in_narration:
                 if (swallowed.empty() || swallowed.back().opening_line != narration_line_) {
