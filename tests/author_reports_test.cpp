@@ -59,7 +59,8 @@ TEST(Stats, TypingTimesAreWhatTheEngineTypesAndAddUpAlongEachWalkthrough) {
         const StoryStats stats = story_stats(story);
         milliseconds total{0};
         for (const SectionStats& section : stats.sections) {
-            const bool ending_screen = section_end(section_at(*story.sections, section.section)) == SectionEnd::ending_screen;
+            const Section& played = section_at(*story.sections, section.section);
+            const bool ending_screen = section_end(played) == SectionEnd::ending_screen;
             const auto bytes = [](const TextFigures& figures) { return static_cast<long long>(figures.bytes); };
             const milliseconds expected{bytes(section.narration) * narration_delay_ms +
                                         bytes(section.speech) * dialogue_delay_ms +

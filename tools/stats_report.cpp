@@ -68,7 +68,8 @@ private:
         out << line << '\n';
     }
 
-    void write_row(std::ostream& out, const std::vector<std::size_t>& widths, const std::vector<std::string>& cells) const {
+    void write_row(std::ostream& out, const std::vector<std::size_t>& widths,
+                   const std::vector<std::string>& cells) const {
         std::string line;
         for (std::size_t c = 0; c < columns_.size(); ++c) {
             const std::string& cell = c < cells.size() ? cells[c] : std::string();
@@ -112,9 +113,13 @@ std::vector<std::string> section_row(const SectionStats& stats) {
 
 void write_section_table(std::ostream& out, const StoryStats& stats) {
     const auto right = [](std::string heading) { return Column{std::move(heading), Align::right}; };
-    Table table({right("section"), right("ligne"), right("mots"), right("octets"), right(max_heading(LongText::max_size)),
-                 right("nb"), right("mots"), right("octets"), right(max_heading(max_spoken_bytes)), right("nb"),
-                 right("mots"), right("octets"), right(max_heading(max_option_bytes)), right("frappe")});
+    // The section, then three groups of columns (narration, spoken texts,
+    // options), then the typing time.
+    Table table({right("section"), right("ligne"),
+                 right("mots"), right("octets"), right(max_heading(LongText::max_size)),
+                 right("nb"), right("mots"), right("octets"), right(max_heading(max_spoken_bytes)),
+                 right("nb"), right("mots"), right("octets"), right(max_heading(max_option_bytes)),
+                 right("frappe")});
     table.group(2, "narration");
     table.group(5, "répliques");
     table.group(9, "options");
@@ -173,7 +178,10 @@ void write_ending_table(std::ostream& out, const StoryStats& stats) {
 using Json = nlohmann::ordered_json;
 
 Json figures_json(const TextFigures& figures) {
-    return {{"textes", figures.texts}, {"mots", figures.words}, {"octets", figures.bytes}, {"plus_long", figures.longest}};
+    return {{"textes", figures.texts},
+            {"mots", figures.words},
+            {"octets", figures.bytes},
+            {"plus_long", figures.longest}};
 }
 
 Json section_json(const SectionStats& stats) {
@@ -239,7 +247,8 @@ void write_stats_text(std::ostream& out, const std::string& file, const StorySta
 void write_stats_json(std::ostream& out, const std::string& file, const StoryStats& stats) {
     Json json;
     json["fichier"] = file;
-    json["limites_octets"] = {{"narration", LongText::max_size}, {"replique", max_spoken_bytes}, {"option", max_option_bytes}};
+    json["limites_octets"] = {
+        {"narration", LongText::max_size}, {"replique", max_spoken_bytes}, {"option", max_option_bytes}};
     json["delais_ms_par_octet"] = {
         {"narration", narration_delay_ms}, {"replique", dialogue_delay_ms}, {"texte_de_fin", ending_delay_ms}};
     Json sections = Json::array();

@@ -88,7 +88,8 @@ StoryStats story_stats(const PlayableStory& story) {
     StoryStats stats;
     const int count = loaded_count(story.section_count);
     for (int id = 0; id < count; ++id) {
-        SectionStats section = figures_of(section_at(*story.sections, id), story.lines.header[static_cast<std::size_t>(id)]);
+        const int header_line = story.lines.header[static_cast<std::size_t>(id)];
+        SectionStats section = figures_of(section_at(*story.sections, id), header_line);
         section.typing = section_typing(story, id);
         stats.total.narration.add(section.narration);
         stats.total.speech.add(section.speech);
