@@ -1,5 +1,18 @@
-# Helpers shared by the CI scripts that run the Windows programs under wine
-# and play a sample story to its end. Sourced, not run.
+# Helpers shared by the CI scripts: the packages the builds need, and for the
+# scripts that run the Windows programs under wine and play a sample story to
+# its end, wine and the sample game. Sourced, not run.
+
+# nlohmann-json's headers, which orlimar-check is built with (natively and,
+# from the same host folder, cross-built).
+install_json_headers() {
+  if [ -f /usr/include/nlohmann/json.hpp ]; then
+    echo "nlohmann-json already installed"
+  else
+    echo "installing nlohmann-json"
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nlohmann-json3-dev
+  fi
+}
 
 # The cross compiler, wine, and the GoogleTest sources the cross build compiles.
 install_windows_tools() {

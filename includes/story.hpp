@@ -60,6 +60,14 @@ inline constexpr std::string_view choice_arrow = "->";    // ends an option's te
 inline constexpr std::string_view target_word = "Section";  // " Section : N" after the arrow
 inline constexpr std::string_view consequence_marker = "ID_Conséquence : ";
 
+// The longest spoken and option texts a story can hold. Their lines are read
+// whole through the line buffer, so they stay far below their capacity: a
+// spoken text starts past the dash, the colon and one more byte, and an
+// option text stops before the arrow. A narration joins lines and can fill
+// its whole capacity.
+inline constexpr std::size_t max_spoken_bytes = line_buffer_size - 1 - dialogue_dash.size() - 2;
+inline constexpr std::size_t max_option_bytes = line_buffer_size - 1 - choice_arrow.size();
+
 // ---------------------------------------------------------------------------
 // Records
 

@@ -127,7 +127,9 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
              {"--jouer"}, {"--jouer", "a", "b"}, {"--jouer", "--parcours", "a"}, {"--parcours", "--parcours", "a"},
              {"--depuis", "2", "a"}, {"--jouer", "a", "--depuis"}, {"--jouer", "a", "--depuis", "x"},
              {"--parcours", "a", "--graine", "1"}, {"--hasard", "a"}, {"--hasard", "0", "a"}, {"--hasard", "10", "a", "--graine", "-1"},
-             {"--sans-couleur", "a"}, {"--transcription", "d", "--jouer", "a"}, {"--parcours", "a", "--transcription"}}) {
+             {"--sans-couleur", "a"}, {"--transcription", "d", "--jouer", "a"}, {"--parcours", "a", "--transcription"},
+             {"--format", "json", "a"}, {"--stats", "a", "--format", "xml"}, {"--stats", "a", "--format"},
+             {"--stats", "--relecture", "a"}, {"--relecture", "a", "b"}}) {
         const Outcome bad = command(args);
         EXPECT_EQ(bad.status, 2) << args.front();
         EXPECT_TRUE(bad.err.starts_with("orlimar-check : ")) << bad.err;

@@ -136,6 +136,17 @@ TEST(Loader, ChoiceBlocks) {
     EXPECT_TRUE(c.choices[0].item_add.empty());
 }
 
+// A spoken text starts past "-", the colon and one byte; an option text ends
+// at the arrow: what is left of a 255-byte read is the most either can hold.
+TEST(Loader, TheLongestSpokenAndOptionTextsAreWhatTheLineBufferLeaves) {
+    const auto story = load_text("# Section\n[Dialogue]\n-: " + repeat("d", 300) + "\n\n[Choix]\n" +
+                                 repeat("p", max_option_bytes) + "-> Section : 1\n\n# Section\n[Choix]\n" +
+                                 repeat("q", max_option_bytes + 1) + "-> Section : 1\n");
+    EXPECT_EQ(story[0].dialogues[0].text.view(), repeat("d", max_spoken_bytes));
+    EXPECT_EQ(story[0].choices[0].text.view(), repeat("p", max_option_bytes));
+    EXPECT_EQ(story[1].choice_count, 0);  // one byte more and the arrow is cut in two
+}
+
 TEST(Loader, ItemLines) {
     std::string text = "# Section\n\"clé\"\n<clé>\n\"\n<>\n\"ouvert\n<corde\n\"" + repeat("k", 60) + "\"\n\"clé\"\rx\"\n";
     text += "[Narration]\nx\n[/Narration]\n";

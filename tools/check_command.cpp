@@ -1,5 +1,6 @@
-// The orlimar-check command line: check story files, draw one's map, or play
-// one (by hand, along every walkthrough, or at random).
+// The orlimar-check command line: check story files, draw one's map, play
+// one (by hand, along every walkthrough, or at random), count what it has to
+// read, or list its texts for proofreading.
 #include "check_command.hpp"
 
 #include <algorithm>
@@ -14,8 +15,10 @@
 
 #include "file_path.hpp"
 #include "play_session.hpp"
+#include "proofreading.hpp"
 #include "random_play.hpp"
 #include "story_check.hpp"
+#include "story_stats.hpp"
 #include "walkthrough.hpp"
 
 #ifndef ORLIMAR_CHECK_VERSION
@@ -61,6 +64,7 @@ struct Options {
     bool plain = false;
     std::optional<int> playthroughs;
     std::optional<std::uint64_t> seed;
+    StatsFormat format = StatsFormat::text;
 };
 
 // The whole of `text` as a number of type T, or nothing.
@@ -96,6 +100,17 @@ std::optional<std::string> read_seed(const std::string& arg, const std::string* 
 std::optional<std::string> read_transcripts(const std::string& arg, const std::string* value, Options& options) {
     if (!value) return arg + " attend un dossier";
     options.transcripts = *value;
+    return std::nullopt;
+}
+
+std::optional<std::string> read_format(const std::string& arg, const std::string* value, Options& options) {
+    if (value && *value == "texte") {
+        options.format = StatsFormat::text;
+    } else if (value && *value == "json") {
+        options.format = StatsFormat::json;
+    } else {
+        return arg + " attend « texte » ou « json »" + (value ? ", pas « " + *value + " »" : std::string());
+    }
     return std::nullopt;
 }
 
@@ -140,7 +155,15 @@ int play_at_random(const Options& options, std::istream&, std::ostream& out, std
     return random_mode(options.files.front(), *options.playthroughs, options.seed, out, err);
 }
 
-constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4;
+int show_stats(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return stats_mode(options.files.front(), options.format, out, err);
+}
+
+int proofread(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return proofreading_mode(options.files.front(), out, err);
+}
+
+constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, stats_row = 5;
 
 constexpr ModeRow modes[] = {
     {"", "FICHIER...", "", "", nullptr, false, check_files},
@@ -160,10 +183,19 @@ constexpr ModeRow modes[] = {
      "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
      "               code 1 s'il y a eu une erreur ou une boucle.\n",
      read_playthroughs, true, play_at_random},
+    {"--stats", "--stats FICHIER [--format texte|json]", "--stats",
+     "par section et en tout : mots et octets de la narration, des répliques et des options\n"
+     "               face à ce que le jeu en garde, temps de frappe ; pour chaque fin, le plus court\n"
+     "               chemin en sections et en temps de frappe ; avec --format json, un objet JSON.\n",
+     nullptr, true, show_stats},
+    {"--relecture", "--relecture FICHIER", "--relecture",
+     "tous les textes que lit le joueur, un par ligne, « LIGNE<tabulation>texte », sans\n"
+     "               marques ni couleurs : de quoi nourrir un correcteur orthographique.\n",
+     nullptr, true, proofread},
 };
 
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
-              modes[random_row].option == "--hasard");
+              modes[random_row].option == "--hasard" && modes[stats_row].option == "--stats");
 
 // In the order their misuse is reported.
 constexpr ModeOptionRow mode_options[] = {
@@ -171,6 +203,7 @@ constexpr ModeOptionRow mode_options[] = {
     {"--transcription", walkthrough_row, read_transcripts, true},
     {"--sans-couleur", walkthrough_row, read_plain, false},
     {"--graine", random_row, read_seed, true},
+    {"--format", stats_row, read_format, true},
 };
 
 constexpr std::size_t description_column = 13;
@@ -191,7 +224,7 @@ void print_usage(std::ostream& out) {
         if (mode.option.empty()) continue;
         out << "  " << mode.label << std::string(description_column - mode.label.size(), ' ') << mode.description;
     }
-    out << "Les modes de jeu ne lisent ni n'écrivent aucune sauvegarde ; leur code de sortie est 2 quand\n"
+    out << "Les modes ne lisent ni n'écrivent aucune sauvegarde ; leur code de sortie est 2 quand\n"
            "l'histoire ne se charge pas.\n";
 }
 

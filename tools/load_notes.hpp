@@ -80,6 +80,7 @@ public:
                 return;
             case LoadNoticeKind::dialogue_stored:
                 if (in_table && index < max_dialogues) {
+                    lines.dialogue[section][index] = notice.line;
                     dialogues.push_back({notice.line, notice.bytes,
                                          std::string(sections_[section].dialogues[index].character.view())});
                 }
@@ -98,6 +99,7 @@ public:
                 return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
+                if (in_table) lines.narration[section] = notice.line;  // a later block replaces the narration
                 [[fallthrough]];
             case LoadNoticeKind::narration_closed:
             case LoadNoticeKind::dialogue_opened:

@@ -51,7 +51,56 @@ std::vector<std::string_view> characters(std::string_view text) {
     return result;
 }
 
+// The code point of the well-formed sequence of `length` bytes at the start
+// of `text`.
+char32_t code_point(std::string_view text, std::size_t length) {
+    static constexpr unsigned char lead_bits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t point = static_cast<unsigned char>(text[0]) & lead_bits[length];
+    for (std::size_t i = 1; i < length; ++i) point = (point << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    return point;
+}
+
+// What separates words: ASCII white space and the Unicode spaces French
+// typography puts before « ! ? ; : » and inside numbers.
+bool separates_words(char32_t point) {
+    return point == ' ' || point == '\t' || point == '\n' || point == '\r' || point == '\v' || point == '\f' ||
+           point == 0xA0 || (point >= 0x2000 && point <= 0x200B) || point == 0x202F || point == 0x205F ||
+           point == 0x3000;
+}
+
+// Letters and digits: ASCII ones, and every code point from U+00C0 on but
+// the multiplication and division signs and the blocks of punctuation,
+// symbols, arrows and drawing (U+2000 to U+2BFF), so that «, — or … standing
+// alone is no word.
+bool is_word_character(char32_t point) {
+    if (point < 0x80) {
+        return (point >= 'a' && point <= 'z') || (point >= 'A' && point <= 'Z') || (point >= '0' && point <= '9');
+    }
+    return point >= 0xC0 && point != 0xD7 && point != 0xF7 && !(point >= 0x2000 && point < 0x2C00);
+}
+
 }  // namespace
+
+std::size_t count_words(std::string_view text) {
+    std::size_t words = 0;
+    bool in_word = false;  // within a run of characters that holds a letter or a digit
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = sequence_length(text.substr(i));
+        if (length == 0) {  // a byte that is not UTF-8 neither makes nor ends a word
+            ++i;
+            continue;
+        }
+        const char32_t point = code_point(text.substr(i), length);
+        i += length;
+        if (separates_words(point)) {
+            in_word = false;
+        } else if (!in_word && is_word_character(point)) {
+            in_word = true;
+            ++words;
+        }
+    }
+    return words;
+}
 
 std::string valid_utf8(std::string_view text) {
     std::string result;
