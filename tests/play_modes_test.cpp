@@ -121,7 +121,7 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
     EXPECT_EQ(std::tie(version.status, version.out), std::tuple(0, std::string("orlimar-check 1.0\n")));
     const Outcome help = command({"a.txt", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage : orlimar-check FICHIER..."));
+    EXPECT_TRUE(help.out.starts_with("Utilisation : orlimar-check FICHIER..."));
     using Args = std::vector<std::string>;
     for (const Args& args : std::vector<Args>{
              {"--jouer"}, {"--jouer", "a", "b"}, {"--jouer", "--parcours", "a"}, {"--parcours", "--parcours", "a"},
@@ -131,7 +131,7 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
         const Outcome bad = command(args);
         EXPECT_EQ(bad.status, 2) << args.front();
         EXPECT_TRUE(bad.err.starts_with("orlimar-check : ")) << bad.err;
-        EXPECT_NE(bad.err.find("usage : orlimar-check FICHIER..."), std::string::npos);
+        EXPECT_NE(bad.err.find("Utilisation : orlimar-check FICHIER..."), std::string::npos);
         EXPECT_EQ(bad.out, "");
     }
 }

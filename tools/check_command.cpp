@@ -176,10 +176,11 @@ constexpr ModeOptionRow mode_options[] = {
 constexpr std::size_t description_column = 13;
 
 void print_usage(std::ostream& out) {
-    std::string_view lead = "usage : ";
+    constexpr std::string_view heading = "Utilisation : ";
+    std::string lead(heading);
     for (const ModeRow& mode : modes) {
         out << lead << "orlimar-check " << mode.synopsis << '\n';
-        lead = "        ";
+        lead.assign(heading.size(), ' ');
     }
     out << lead << "orlimar-check --help | --version\n"
         << "Sans mode, vérifie des histoires Orlimar et signale leurs problèmes, ligne par ligne :\n"
