@@ -15,6 +15,7 @@
 
 #include "check_command.hpp"
 #include "game_engine.hpp"
+#include "play_session.hpp"
 #include "random_play.hpp"
 #include "support.hpp"
 #include "walkthrough.hpp"
@@ -89,6 +90,34 @@ TEST(Walkthroughs, PlainTranscriptsLoseColourEscapesOnly) {
     EXPECT_EQ(without_colours("\033[32m1. A\033[0m\n\033[1;31mx\033[m \033[ab\033["), "1. A\nx \033[ab\033[");
 }
 
+// The live filter of --jouer --sans-couleur, written in any three pieces
+// with a flush after each, gives what without_colours gives the whole, and
+// holds nothing back at a flush but an escape that may still become a code.
+TEST(ColourFilter, AnyPiecesFilterAsTheWholeAndOnlyAnOpenEscapeWaits) {
+    const std::string text = "\033[32m1. A\033[0m\n\033[1;31mx\033[m \033[ab\033[3";
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        for (std::size_t second = cut; second <= text.size(); ++second) {
+            std::ostringstream shown;
+            {
+                ColourFilter filter(shown);
+                std::ostream out(&filter);
+                out << text.substr(0, cut) << std::flush << text.substr(cut, second - cut) << std::flush;
+                out << text.substr(second);
+            }
+            ASSERT_EQ(shown.str(), without_colours(text)) << cut << ' ' << second;
+        }
+    }
+    std::ostringstream shown;
+    ColourFilter filter(shown);
+    std::ostream out(&filter);
+    out << "\033[33mVotre choix : " << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : ");
+    out << "\033[3" << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : ");
+    out << "1mx" << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : x");
+}
+
 TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
     std::mt19937_64 generator(7);
     EXPECT_EQ(draw_below(generator, 1), 0u);
@@ -134,6 +163,8 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
         EXPECT_NE(bad.err.find("Utilisation : orlimar-check FICHIER..."), std::string::npos);
         EXPECT_EQ(bad.out, "");
     }
+    EXPECT_TRUE(command({"--hasard", "3", "a", "--sans-couleur"})
+                    .err.starts_with("orlimar-check : --sans-couleur ne s'emploie qu'avec --jouer ou --parcours\n"));
 }
 
 }  // namespace

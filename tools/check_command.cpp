@@ -43,10 +43,15 @@ struct ModeRow {
     ModeRun run;
 };
 
-// An option that only makes sense with one mode.
+// The modes an option goes with: one bit per row of `modes`.
+using ModeSet = unsigned;
+
+constexpr ModeSet mode_set(std::size_t row) { return ModeSet{1} << row; }
+
+// An option that only makes sense with some modes.
 struct ModeOptionRow {
     std::string_view option;
-    std::size_t mode;  // index into `modes`
+    ModeSet modes;
     ValueReader read;  // `value` is null for a flag
     bool takes_value;
 };
@@ -126,7 +131,7 @@ int draw_map(const Options& options, std::istream&, std::ostream& out, std::ostr
 }
 
 int play(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    return play_mode(options.files.front(), options.from, in, out, err);
+    return play_mode(options.files.front(), {options.from, options.plain}, in, out, err);
 }
 
 int walk(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
@@ -146,9 +151,10 @@ constexpr ModeRow modes[] = {
     {"", "FICHIER...", "", "", nullptr, false, check_files},
     {"--dot", "--dot FICHIER", "--dot", "écrit le plan de l'histoire au format Graphviz (dot -Tsvg).\n", nullptr,
      true, draw_map},
-    {"--jouer", "--jouer FICHIER [--depuis N]", "--jouer",
+    {"--jouer", "--jouer FICHIER [--depuis N] [--sans-couleur]", "--jouer",
      "joue l'histoire comme le jeu, sans les pauses de la machine à écrire ;\n"
-     "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise.\n",
+     "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise ;\n"
+     "               --sans-couleur retire les couleurs.\n",
      nullptr, true, play},
     {"--parcours", "--parcours FICHIER [--transcription DOSSIER] [--sans-couleur]", "--parcours",
      "pour chaque fin, le plus court chemin depuis la section 0 et les choix à taper ;\n"
@@ -167,10 +173,10 @@ static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].opti
 
 // In the order their misuse is reported.
 constexpr ModeOptionRow mode_options[] = {
-    {"--depuis", play_row, read_from, true},
-    {"--transcription", walkthrough_row, read_transcripts, true},
-    {"--sans-couleur", walkthrough_row, read_plain, false},
-    {"--graine", random_row, read_seed, true},
+    {"--depuis", mode_set(play_row), read_from, true},
+    {"--transcription", mode_set(walkthrough_row), read_transcripts, true},
+    {"--sans-couleur", mode_set(play_row) | mode_set(walkthrough_row), read_plain, false},
+    {"--graine", mode_set(random_row), read_seed, true},
 };
 
 constexpr std::size_t description_column = 13;
@@ -257,13 +263,24 @@ private:
         return &args_[next_++];
     }
 
+    // "--jouer", "--jouer ou --parcours"
+    static std::string mode_names(ModeSet set) {
+        std::string names;
+        for (std::size_t row = 1; row < std::size(modes); ++row) {
+            if ((set & mode_set(row)) == 0) continue;
+            if (!names.empty()) names += " ou ";
+            names += modes[row].option;
+        }
+        return names;
+    }
+
     static std::string twice(const std::string& arg) { return arg + " est donné deux fois"; }
 
     std::optional<std::string> check_combination() const {
         for (std::size_t row = 0; row < std::size(mode_options); ++row) {
             const ModeOptionRow& option = mode_options[row];
-            if (options_.given[row] && options_.mode != option.mode) {
-                return std::string(option.option) + " ne s'emploie qu'avec " + std::string(modes[option.mode].option);
+            if (options_.given[row] && (option.modes & mode_set(options_.mode)) == 0) {
+                return std::string(option.option) + " ne s'emploie qu'avec " + mode_names(option.modes);
             }
         }
         if (options_.files.empty()) return "aucun fichier à vérifier";
