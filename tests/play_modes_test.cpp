@@ -59,7 +59,7 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
             if (!ending.reachable) continue;
             SCOPED_TRACE(story.file + ":" + std::to_string(ending.line));
             Trail trail;
-            const std::string text = transcript(story, ending.keys, &trail);
+            const std::string text = transcript(story, ending.keys, &trail).output;
             std::vector<int> passed = ending.sections;
             if (ending.kind == EndingKind::end_option) {
                 passed.pop_back();  // -1
@@ -156,7 +156,9 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
              {"--jouer"}, {"--jouer", "a", "b"}, {"--jouer", "--parcours", "a"}, {"--parcours", "--parcours", "a"},
              {"--depuis", "2", "a"}, {"--jouer", "a", "--depuis"}, {"--jouer", "a", "--depuis", "x"},
              {"--parcours", "a", "--graine", "1"}, {"--hasard", "a"}, {"--hasard", "0", "a"}, {"--hasard", "10", "a", "--graine", "-1"},
-             {"--sans-couleur", "a"}, {"--transcription", "d", "--jouer", "a"}, {"--parcours", "a", "--transcription"}}) {
+             {"--sans-couleur", "a"}, {"--transcription", "d", "--jouer", "a"}, {"--parcours", "a", "--transcription"},
+             {"--parcours", "a", "--enregistrer", "p"}, {"--jouer", "a", "--enregistrer"}, {"--rejouer"},
+             {"--rejouer", "p", "--sans-couleur"}}) {
         const Outcome bad = command(args);
         EXPECT_EQ(bad.status, 2) << args.front();
         EXPECT_TRUE(bad.err.starts_with("orlimar-check : ")) << bad.err;

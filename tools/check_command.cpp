@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "file_path.hpp"
 #include "play_session.hpp"
 #include "random_play.hpp"
+#include "replay.hpp"
 #include "story_check.hpp"
 #include "walkthrough.hpp"
 
@@ -63,6 +63,7 @@ struct Options {
     std::vector<bool> given;  // per row of mode_options
     std::optional<int> from;
     std::optional<std::string> transcripts;
+    std::optional<std::string> recording;
     bool plain = false;
     std::optional<int> playthroughs;
     std::optional<std::uint64_t> seed;
@@ -104,6 +105,12 @@ std::optional<std::string> read_transcripts(const std::string& arg, const std::s
     return std::nullopt;
 }
 
+std::optional<std::string> read_recording(const std::string& arg, const std::string* value, Options& options) {
+    if (!value) return arg + " attend un fichier";
+    options.recording = *value;
+    return std::nullopt;
+}
+
 std::optional<std::string> read_plain(const std::string&, const std::string*, Options& options) {
     options.plain = true;
     return std::nullopt;
@@ -131,49 +138,57 @@ int draw_map(const Options& options, std::istream&, std::ostream& out, std::ostr
 }
 
 int play(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    return play_mode(options.files.front(), {options.from, options.plain}, in, out, err);
+    return play_mode(options.files.front(), {options.from, options.plain, options.recording}, in, out, err);
 }
 
 int walk(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
-    WalkthroughOptions walk;
-    if (options.transcripts) walk.transcripts = path_from_utf8(*options.transcripts);
-    walk.plain = options.plain;
-    return walkthrough_mode(options.files.front(), walk, out, err);
+    return walkthrough_mode(options.files.front(), {options.transcripts, options.plain}, out, err);
+}
+
+int replay(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return replay_mode(options.files, out, err);
 }
 
 int play_at_random(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
     return random_mode(options.files.front(), *options.playthroughs, options.seed, out, err);
 }
 
-constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4;
+constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, replay_row = 5;
 
 constexpr ModeRow modes[] = {
     {"", "FICHIER...", "", "", nullptr, false, check_files},
     {"--dot", "--dot FICHIER", "--dot", "écrit le plan de l'histoire au format Graphviz (dot -Tsvg).\n", nullptr,
      true, draw_map},
-    {"--jouer", "--jouer FICHIER [--depuis N] [--sans-couleur]", "--jouer",
+    {"--jouer", "--jouer FICHIER [--depuis N] [--sans-couleur] [--enregistrer PARTIE]", "--jouer",
      "joue l'histoire comme le jeu, sans les pauses de la machine à écrire ;\n"
      "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise ;\n"
-     "               --sans-couleur retire les couleurs.\n",
+     "               --sans-couleur retire les couleurs ; --enregistrer PARTIE écrit dans le fichier PARTIE\n"
+     "               les touches tapées et ce que le jeu a affiché, pour --rejouer.\n",
      nullptr, true, play},
     {"--parcours", "--parcours FICHIER [--transcription DOSSIER] [--sans-couleur]", "--parcours",
      "pour chaque fin, le plus court chemin depuis la section 0 et les choix à taper ;\n"
-     "               avec --transcription DOSSIER, écrit aussi dans DOSSIER/fin-LIGNE.txt ce que le jeu\n"
-     "               affiche sur ce chemin, sans les couleurs avec --sans-couleur.\n",
+     "               avec --transcription DOSSIER, enregistre aussi dans DOSSIER/fin-LIGNE.txt la partie\n"
+     "               jouée sur ce chemin, pour --rejouer, sans les couleurs avec --sans-couleur.\n",
      nullptr, true, walk},
     {"--hasard", "--hasard N [--graine S] FICHIER", "--hasard N",
      "joue N parties au hasard, la partie i avec la graine S + i (S tirée au hasard sans\n"
      "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
      "               code 1 s'il y a eu une erreur ou une boucle.\n",
      read_playthroughs, true, play_at_random},
+    {"--rejouer", "--rejouer PARTIE...", "--rejouer",
+     "rejoue chaque partie enregistrée sur l'histoire telle qu'elle est et montre où ce que\n"
+     "               le jeu affiche a changé ; code 0 si rien n'a changé, 1 si une sortie a changé, 2 si\n"
+     "               une partie ou son histoire ne se lit pas.\n",
+     nullptr, false, replay},
 };
 
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
-              modes[random_row].option == "--hasard");
+              modes[random_row].option == "--hasard" && modes[replay_row].option == "--rejouer");
 
 // In the order their misuse is reported.
 constexpr ModeOptionRow mode_options[] = {
     {"--depuis", mode_set(play_row), read_from, true},
+    {"--enregistrer", mode_set(play_row), read_recording, true},
     {"--transcription", mode_set(walkthrough_row), read_transcripts, true},
     {"--sans-couleur", mode_set(play_row) | mode_set(walkthrough_row), read_plain, false},
     {"--graine", mode_set(random_row), read_seed, true},

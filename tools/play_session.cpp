@@ -1,12 +1,14 @@
 #include "play_session.hpp"
 
 #include <array>
+#include <fstream>
 #include <ostream>
 
 #include "colour.hpp"
 #include "console.hpp"
 #include "file_path.hpp"
 #include "game_engine.hpp"
+#include "replay.hpp"
 
 namespace {
 
@@ -132,8 +134,26 @@ int play_mode(const std::string& file, const PlayOptions& options, std::istream&
             << story.section_count - 1 << ")\n";
         return status_errors;
     }
+    // Opened before play, so that a file that cannot be written is known
+    // before the author plays a whole session for nothing.
+    std::ofstream recording_file;
+    if (options.recording) {
+        recording_file.open(path_from_utf8(*options.recording), std::ios::binary | std::ios::trunc);
+        if (!recording_file) return report_unwritable(*options.recording, err);
+    }
     ColourFilter filter(out);
     std::ostream plain(&filter);
-    play_in_memory(story, PlayStart{false, from.value_or(0)}, in, options.plain ? plain : out);
-    return status_clean;
+    std::ostream& shown = options.plain ? plain : out;
+    const PlayStart start{false, from.value_or(0)};
+    if (!options.recording) {
+        play_in_memory(story, start, in, shown);
+        return status_clean;
+    }
+    SessionTap tap(in, shown);
+    play_in_memory(story, start, tap.in(), tap.out());
+    const Recording recording{story_reference(file, *options.recording), start, !options.plain, tap.keys(),
+                              options.plain ? without_colours(tap.output()) : tap.output()};
+    recording_file << format_recording(recording);
+    recording_file.close();
+    return recording_file ? status_clean : report_unwritable(*options.recording, err);
 }

@@ -126,8 +126,9 @@ private:
 std::string format_keys(std::span<const int> keys);
 
 struct PlayOptions {
-    std::optional<int> from;  // the section to start at, as a resumed game
-    bool plain = false;       // the output without colour escapes
+    std::optional<int> from;              // the section to start at, as a resumed game
+    bool plain = false;                   // the output without colour escapes
+    std::optional<std::string> recording;  // the file to record the session in
 };
 
 // --jouer: plays the story on `in` and `out` as the game would after its
