@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console_platform.hpp"
 #include "file_path.hpp"
 #include "lsp_server.hpp"
 #include "play_session.hpp"
@@ -176,6 +177,7 @@ int show_stats(const Options& options, std::istream&, std::ostream& out, std::os
 }
 
 int serve_language(const Options&, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (&in == &std::cin) console_platform::use_binary_standard_streams();
     return run_language_server(in, out, err);
 }
 
