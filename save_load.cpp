@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -40,6 +41,20 @@ bool save_path_is_usable(std::string_view story_filename, const std::string& pat
     return path.size() > story_filename.size();
 }
 
+std::string save_content(int current_section_id) { return std::to_string(current_section_id) + "\n"; }
+
+// The section a save's text holds: the integer it begins with, or 0.
+int saved_section(std::streambuf& content) {
+    const DecimalScan scan = scan_decimal(content);
+    return scan.status == DecimalStatus::ok ? scan.value : 0;
+}
+
+void report_save_failed() { console_out() << "Erreur : Impossible de sauvegarder la partie.\n"; }
+
+void report_saved(std::string_view save_path) {
+    console_out() << "Partie sauvegardée avec succès dans " << save_path << ".\n";
+}
+
 }  // namespace
 
 std::string save_path_for(std::string_view story_filename) {
@@ -58,12 +73,12 @@ bool is_save_file_name(std::string_view file_name) { return file_name.find(save_
 void save_current_section(std::string_view story_filename, int current_section_id) {
     const std::string path = save_path_for(story_filename);
     if (!save_path_is_usable(story_filename, path)) {
-        console_out() << "Erreur : Impossible de sauvegarder la partie.\n";
+        report_save_failed();
         return;
     }
     const std::filesystem::path target = path_from_utf8(path);
     const std::filesystem::path temporary = path_from_utf8(temporary_save_path(path));
-    const std::string content = std::to_string(current_section_id) + "\n";
+    const std::string content = save_content(current_section_id);
 
     std::error_code error;
     bool saved = write_file(temporary, content);
@@ -73,10 +88,10 @@ void save_current_section(std::string_view story_filename, int current_section_i
     }
     if (!saved) {
         std::filesystem::remove(temporary, error);
-        console_out() << "Erreur : Impossible de sauvegarder la partie.\n";
+        report_save_failed();
         return;
     }
-    console_out() << "Partie sauvegardée avec succès dans " << path << ".\n";
+    report_saved(path);
 }
 
 int load_current_section(std::string_view story_filename) {
@@ -85,11 +100,28 @@ int load_current_section(std::string_view story_filename) {
     std::ifstream in(path_from_utf8(path));
     if (!in) return 0;
     try {
-        const DecimalScan scan = scan_decimal(*in.rdbuf());
-        return scan.status == DecimalStatus::ok ? scan.value : 0;
+        return saved_section(*in.rdbuf());
     } catch (const std::exception&) {
         return 0;  // unreadable, e.g. a folder standing at the save path
     }
+}
+
+void save_to_store(SaveStore& store, std::string_view story_filename, int current_section_id) {
+    const std::string path = save_path_for(story_filename);
+    if (!save_path_is_usable(story_filename, path) || !store.write(path, save_content(current_section_id))) {
+        report_save_failed();
+        return;
+    }
+    report_saved(path);
+}
+
+int load_from_store(SaveStore& store, std::string_view story_filename) {
+    const std::string path = save_path_for(story_filename);
+    if (!save_path_is_usable(story_filename, path)) return 0;
+    const std::optional<std::string> content = store.read(path);
+    if (!content) return 0;
+    std::stringbuf text(*content);
+    return saved_section(text);
 }
 
 // ===========================================================================

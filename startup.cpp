@@ -1,6 +1,8 @@
 #include "startup.hpp"
 
 #include <ostream>
+#include <sstream>
+#include <utility>
 
 #include "console.hpp"
 #include "game_engine.hpp"
@@ -10,6 +12,24 @@ bool StoriesFolder::choose(StoryPath& story_path) { return select_story(story_pa
 ShelvedStory StoriesFolder::load(const StoryPath& story_path) {
     sections_ = std::make_unique<SectionTable>();
     return {sections_.get(), load_story(story_path, *sections_)};
+}
+
+StoriesInMemory::StoriesInMemory(std::vector<StoryFile> stories) : stories_(std::move(stories)) {
+    for (const StoryFile& story : stories_) names_.push_back(story.name);
+}
+
+bool StoriesInMemory::choose(StoryPath& story_path) { return select_story(names_, story_path); }
+
+ShelvedStory StoriesInMemory::load(const StoryPath& story_path) {
+    sections_ = std::make_unique<SectionTable>();
+    for (const StoryFile& story : stories_) {
+        StoryPath path;
+        path.assign(story_path_for(story.name));
+        if (path.view() != story_path.view()) continue;
+        std::istringstream in(story.bytes);
+        return {sections_.get(), load_story(in, story_path, *sections_)};
+    }
+    return {sections_.get(), 0};
 }
 
 int play_loaded_story(const ShelvedStory& story, std::string_view story_path) {

@@ -593,6 +593,8 @@ bool select_story(StoryPath& selected_file) {
     return select_story(stories, selected_file);
 }
 
+std::string story_path_for(std::string_view name) { return std::string(stories_folder) + "/" + std::string(name); }
+
 bool select_story(std::span<const std::string> stories, StoryPath& selected_file) {
     std::ostream& out = console_out();
     display_select_story();
@@ -610,7 +612,7 @@ bool select_story(std::span<const std::string> stories, StoryPath& selected_file
         const NumberAnswer answer = read_number();
         if (answer.status == NumberStatus::end_of_input) return false;
         if (answer.status == NumberStatus::number && answer.value >= 1 && answer.value <= count) {
-            selected_file.assign(std::string(stories_folder) + "/" + stories[static_cast<std::size_t>(answer.value - 1)]);
+            selected_file.assign(story_path_for(stories[static_cast<std::size_t>(answer.value - 1)]));
             return true;
         }
         out << "Choix invalide. Veuillez réessayer : ";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,25 @@ void save_current_section(std::string_view story_filename, int current_section_i
 // saved 0 also reads as 0: saving in the first section looks like no save,
 // and the game starts afresh, as it always has.
 int load_current_section(std::string_view story_filename);
+
+// --- Saves kept elsewhere than in files ----------------------------------------
+
+// Where a game without save files keeps the text of its saves, by save path:
+// the web page keeps them in the browser's storage.
+class SaveStore {
+public:
+    virtual ~SaveStore() = default;
+    // The text kept at `save_path`, or nothing.
+    virtual std::optional<std::string> read(std::string_view save_path) = 0;
+    // Keeps `content` at `save_path`, replacing what was there; false when
+    // it could not be kept.
+    virtual bool write(std::string_view save_path, std::string_view content) = 0;
+};
+
+// The save of a story kept in a store, with the same names, the same text
+// and the same messages as the save file.
+void save_to_store(SaveStore& store, std::string_view story_filename, int current_section_id);
+int load_from_store(SaveStore& store, std::string_view story_filename);
 
 // --- Where the game keeps its save -------------------------------------------------
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "story.hpp"
 
@@ -32,6 +34,27 @@ public:
     ShelvedStory load(const StoryPath& story_path) override;
 
 private:
+    std::unique_ptr<SectionTable> sections_;  // large: on the heap
+};
+
+// A story file held in memory: its file name and its bytes.
+struct StoryFile {
+    std::string name;
+    std::string bytes;
+};
+
+// A shelf of stories held in memory, offered in the order given, under the
+// story paths their names give, and read by the story loader: the web page's
+// shelf, where the stories come inside the page.
+class StoriesInMemory final : public StoryShelf {
+public:
+    explicit StoriesInMemory(std::vector<StoryFile> stories);
+    bool choose(StoryPath& story_path) override;
+    ShelvedStory load(const StoryPath& story_path) override;
+
+private:
+    std::vector<StoryFile> stories_;
+    std::vector<std::string> names_;
     std::unique_ptr<SectionTable> sections_;  // large: on the heap
 };
 

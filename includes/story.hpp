@@ -278,8 +278,12 @@ int load_story(std::string_view filename, SectionTable& sections, LoadListener* 
 // `selected_file`, or false when no story can be chosen.
 bool select_story(StoryPath& selected_file);
 
+// The story path of the story file `name`: "./stories/<name>", cut to the
+// story path's capacity by whoever stores it.
+std::string story_path_for(std::string_view name);
+
 // Runs the story menu over the file names `stories`, numbered in the order
-// given; the chosen one's story path is "./stories/<name>". The folder's menu
+// given; the chosen one's story path is story_path_for(name). The folder's menu
 // above lists the folder and calls this one.
 bool select_story(std::span<const std::string> stories, StoryPath& selected_file);
 
