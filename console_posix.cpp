@@ -258,4 +258,11 @@ unsigned long continue_count() { return static_cast<unsigned long>(continues); }
 
 void use_binary_standard_streams() {}
 
+// Linux names the program's file under /proc; elsewhere nothing is told.
+std::filesystem::path program_path() {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : path;
+}
+
 }  // namespace console_platform

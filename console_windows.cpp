@@ -24,6 +24,7 @@
 #include <cstdio>
 
 #include <array>
+#include <string>
 #include <atomic>
 #include <string_view>
 #include <thread>
@@ -162,6 +163,17 @@ unsigned long continue_count() { return 0; }
 void use_binary_standard_streams() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+}
+
+// The long-path limit of Windows' file names, in UTF-16 units.
+constexpr DWORD longest_program_path = 32768;
+
+std::filesystem::path program_path() {
+    std::wstring path(longest_program_path, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), longest_program_path);
+    if (length == 0 || length >= longest_program_path) return {};
+    path.resize(length);
+    return std::filesystem::path(path);
 }
 
 }  // namespace console_platform

@@ -1,9 +1,11 @@
-// The player's terminal as each system offers it: console_posix.cpp and
-// console_windows.cpp implement this, and the build picks one. Only the
-// console calls it, but for use_binary_standard_streams.
+// The player's terminal as each system offers it: console_posix.cpp,
+// console_windows.cpp and console_web.cpp implement this, and the build
+// picks one. Only the console calls it, but for use_binary_standard_streams
+// and program_path, which the author tools use.
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <streambuf>
 
 namespace console_platform {
@@ -46,5 +48,9 @@ unsigned long continue_count();
 // translation (Windows' text mode turns LF into CR LF): for tools that speak
 // a byte-counted protocol on them. Nothing to do on POSIX systems.
 void use_binary_standard_streams();
+
+// The running program's own file, for tools that find files shipped beside
+// it; empty where the system does not tell.
+std::filesystem::path program_path();
 
 }  // namespace console_platform
