@@ -1,6 +1,6 @@
 // The orlimar-check command line: check story files, draw one's map, play
 // one (by hand, along every walkthrough, or at random), count what it has to
-// read, or list its texts for proofreading.
+// read, list its texts for proofreading, or publish stories as a web page.
 #include "check_command.hpp"
 
 #include <algorithm>
@@ -18,6 +18,7 @@
 #include "lsp_server.hpp"
 #include "play_session.hpp"
 #include "proofreading.hpp"
+#include "publish.hpp"
 #include "random_play.hpp"
 #include "replay.hpp"
 #include "story_check.hpp"
@@ -75,6 +76,7 @@ struct Options {
     std::optional<int> playthroughs;
     std::optional<std::uint64_t> seed;
     StatsFormat format = StatsFormat::text;
+    std::optional<std::string> page;
 };
 
 // The whole of `text` as a number of type T, or nothing.
@@ -127,6 +129,12 @@ std::optional<std::string> read_format(const std::string& arg, const std::string
 std::optional<std::string> read_recording(const std::string& arg, const std::string* value, Options& options) {
     if (!value) return arg + " attend un fichier";
     options.recording = *value;
+    return std::nullopt;
+}
+
+std::optional<std::string> read_page(const std::string& arg, const std::string* value, Options& options) {
+    if (!value) return arg + " attend le fichier de la page à écrire";
+    options.page = *value;
     return std::nullopt;
 }
 
@@ -185,7 +193,12 @@ int proofread(const Options& options, std::istream&, std::ostream& out, std::ost
     return proofreading_mode(options.files.front(), out, err);
 }
 
-constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, replay_row = 5, stats_row = 6;
+int publish(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return publish_mode({options.files, options.page, shipped_player_template()}, out, err);
+}
+
+constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, replay_row = 5, stats_row = 6,
+                      publish_row = 9;
 
 constexpr ModeRow modes[] = {
     {"", "FICHIER...", "", "", nullptr, false, check_files},
@@ -225,11 +238,16 @@ constexpr ModeRow modes[] = {
      "serveur de langage (Language Server Protocol) sur l'entrée et la sortie standard :\n"
      "               les mêmes vérifications dans l'éditeur, pendant la frappe.\n",
      nullptr, false, serve_language, false},
+    {"--publier", "--publier FICHIER... [-o SORTIE.html]", "--publier",
+     "vérifie les histoires puis écrit une page web qui les joue dans le navigateur, sans\n"
+     "               rien installer (par défaut HISTOIRE.html pour une histoire, histoires.html pour\n"
+     "               plusieurs) ; une erreur arrête, les avertissements sont montrés.\n",
+     nullptr, false, publish},
 };
 
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
               modes[random_row].option == "--hasard" && modes[stats_row].option == "--stats" &&
-              modes[replay_row].option == "--rejouer");
+              modes[replay_row].option == "--rejouer" && modes[publish_row].option == "--publier");
 
 // In the order their misuse is reported.
 constexpr ModeOptionRow mode_options[] = {
@@ -239,6 +257,7 @@ constexpr ModeOptionRow mode_options[] = {
     {"--sans-couleur", mode_set(play_row) | mode_set(walkthrough_row), read_plain, false},
     {"--graine", mode_set(random_row), read_seed, true},
     {"--format", mode_set(stats_row), read_format, true},
+    {"-o", mode_set(publish_row), read_page, true},
 };
 
 constexpr std::size_t description_column = 13;
