@@ -75,12 +75,13 @@
   }
 
   // A finished line drawn with block letters joins the banner block before it
-  // (and so do the blank lines that follow a banner).
+  // (and so do the blank lines that follow one, so that both halves of the
+  // title banner make one block).
   function rangerLaLigne() {
     const texte = ligne.textContent;
     const avant = ligne.previousSibling;
     const suitUneBanniere = avant && avant.classList.contains("banniere");
-    if (glypheDeBanniere.test(texte) || (suitUneBanniere && texte.trim() === "" && texte.length > 2)) {
+    if (glypheDeBanniere.test(texte) || (suitUneBanniere && texte.trim() === "")) {
       if (suitUneBanniere) {
         avant.appendChild(ligne);
       } else {
@@ -105,7 +106,10 @@
         if (couleur) morceau.className = couleur;
         ligne.appendChild(morceau);
       }
-      morceau.appendChild(document.createTextNode(texte.slice(debut, finDuMorceau)));
+      // Bytes typed one by one join the run's text instead of making a node each.
+      const dernier = morceau.lastChild;
+      if (dernier) dernier.appendData(texte.slice(debut, finDuMorceau));
+      else morceau.appendChild(document.createTextNode(texte.slice(debut, finDuMorceau)));
       if (retour !== -1) rangerLaLigne();
       debut = finDuMorceau;
     }
@@ -316,5 +320,11 @@
   };
 
   saisie.focus();
-  OrlimarEngine({ orlimarPage: page, print: () => {}, printErr: (texte) => console.error(texte) });
+  etat.scriptPret = performance.now();
+  OrlimarEngine({
+    orlimarPage: page,
+    print: () => {},
+    printErr: (texte) => console.error(texte),
+    onRuntimeInitialized: () => { etat.moteurPret = performance.now(); },
+  });
 })();
