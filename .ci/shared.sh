@@ -27,6 +27,28 @@ install_windows_tools() {
   fi
 }
 
+# Emscripten (the web preset), Chromium and npm (the browser tests). Debian's
+# emscripten brings Debian's node when the machine has none.
+install_web_tools() {
+  local missing=()
+  command -v em++ >/dev/null || missing+=(emscripten)
+  [ -x /usr/bin/chromium ] || missing+=(chromium)
+  command -v npm >/dev/null || missing+=(npm)
+  if [ ${#missing[@]} -eq 0 ]; then
+    echo "emscripten, chromium and npm already installed"
+  else
+    echo "installing ${missing[*]}"
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# The player page (build/web/orlimar-joueur.html), built by the web preset.
+build_player_page() {
+  install_web_tools
+  cmake --workflow --preset web
+}
+
 # start_wine FOLDER: a fresh wine prefix inside FOLDER (never the user's
 # ~/.wine), with one wine server for every program run from here on. Debian's
 # wine keeps its server's socket folder under TMPDIR, so TMPDIR moves there

@@ -2,6 +2,7 @@
 #
 #   orlimar-<version>-<os>-x86_64/
 #     orlimar, orlimar-check       (.exe on Windows)
+#     orlimar-joueur.html          the web page's player, for orlimar-check --publier
 #     stories/*.txt                the sample stories; saves are written beside them
 #     docs/guide-joueur.md         the player's guide
 #     docs/guide-auteur.md         the authors' guide
@@ -21,6 +22,17 @@ if(NOT WIN32)
 endif()
 
 install(TARGETS orlimar orlimar_check RUNTIME DESTINATION .)
+
+# The web page's player, which orlimar-check --publier fills with stories,
+# found beside it. It is built by the web preset (Emscripten), the same page
+# for every system: the Windows cross build ships the one built there too.
+set(ORLIMAR_PLAYER_PAGE "${PROJECT_SOURCE_DIR}/build/web/orlimar-joueur.html"
+    CACHE FILEPATH "The web page's player to ship beside orlimar-check")
+if(NOT EXISTS "${ORLIMAR_PLAYER_PAGE}")
+  message(FATAL_ERROR "The packages ship the web page's player, ${ORLIMAR_PLAYER_PAGE}, which is missing: "
+                      "build it first with `cmake --workflow --preset web` (needs Emscripten).")
+endif()
+install(FILES "${ORLIMAR_PLAYER_PAGE}" DESTINATION .)
 # Only the stories: save files left beside them by a local game stay out.
 install(DIRECTORY stories/ DESTINATION stories FILES_MATCHING PATTERN "*.txt")
 install(FILES docs/guide-joueur.md docs/guide-auteur.md DESTINATION docs)
