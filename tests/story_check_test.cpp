@@ -214,7 +214,7 @@ TEST(CheckNearMisses, MarkersWithinReachAndProseLeftAlone) {
     const struct { std::string_view line; std::string_view wanted; } cases[]{
         {"[FIN]", "[Fin]"},                 {"[Choix", "[Choix]"},
         {"[/narration]", "[/Narration]"},   {"[\\Narration]", "[/Narration]"},
-        {"[Narration]]", "[Narration]"},    {"[Narattion]", "[Narration]"},   // two edits
+        {"[[Narration]", "[Narration]"},    {"[Narattion]", "[Narration]"},   // two edits
         {"[Dialoque]", "[Dialogue]"},       {"[Dailogue]", "[Dialogue]"},     // substitution, transposition
         {"[Choi]", "[Choix]"},              {"[Choixx]", "[Choix]"},          // deletion, insertion
         {"[\xC3\x89l\xC3\xA8ve]", ""},        {"[Chiox] et", "[Choix]"},

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "file_path.hpp"
+#include "lsp_server.hpp"
 #include "play_session.hpp"
 #include "proofreading.hpp"
 #include "random_play.hpp"
@@ -44,6 +45,7 @@ struct ModeRow {
     ValueReader value = nullptr;   // reads the argument the option takes, if any
     bool one_file = true;
     ModeRun run;
+    bool takes_files = true;  // false for a mode that reads no story file
 };
 
 // An option that only makes sense with one mode.
@@ -159,6 +161,10 @@ int show_stats(const Options& options, std::istream&, std::ostream& out, std::os
     return stats_mode(options.files.front(), options.format, out, err);
 }
 
+int serve_language(const Options&, std::istream& in, std::ostream& out, std::ostream& err) {
+    return run_language_server(in, out, err);
+}
+
 int proofread(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
     return proofreading_mode(options.files.front(), out, err);
 }
@@ -192,6 +198,10 @@ constexpr ModeRow modes[] = {
      "tous les textes que lit le joueur, un par ligne, « LIGNE<tabulation>texte », sans\n"
      "               marques ni couleurs : de quoi nourrir un correcteur orthographique.\n",
      nullptr, true, proofread},
+    {"--lsp", "--lsp", "--lsp",
+     "serveur de langage (Language Server Protocol) sur l'entrée et la sortie standard :\n"
+     "               les mêmes vérifications dans l'éditeur, pendant la frappe.\n",
+     nullptr, false, serve_language, false},
 };
 
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
@@ -297,6 +307,10 @@ private:
             if (options_.given[row] && options_.mode != option.mode) {
                 return std::string(option.option) + " ne s'emploie qu'avec " + std::string(modes[option.mode].option);
             }
+        }
+        if (!modes[options_.mode].takes_files) {
+            if (!options_.files.empty()) return options_.mode_option + " ne prend pas de fichier";
+            return std::nullopt;
         }
         if (options_.files.empty()) return "aucun fichier à vérifier";
         if (modes[options_.mode].one_file && options_.files.size() != 1) {

@@ -129,6 +129,9 @@ std::optional<Diagnostic> describe_notice(const LoadNotice& notice, const Notice
             return error_at(line, "numéro de section trop grand pour être lu" + kept_target_note(collector, line));
         case LoadNoticeKind::block_end_swallowed:
             if (auto entry = describe_lookalike_entry(notice, collector)) return entry;
+            if (const auto miss = near_miss(cut_at_line_end(notice.bytes))) {
+                return describe_near_miss(line, cut_at_line_end(notice.bytes), *miss, true);
+            }
             return warning_at(line, "ligne perdue (" + std::string(describe_swallowed_line(notice.bytes)) +
                                         ") : elle termine le bloc de dialogue ou de choix qui la précède "
                                         "sans être lue" + swallowed_header_note(notice) + swallowed_line_advice(notice));

@@ -128,8 +128,9 @@ constexpr std::array<MarkerWord, 5> marker_words{{
 
 // Where the word of a bracketed marker starts: after "[", blanks, and
 // the slash of "[/Narration]", written "[ /", "[\\" or "/" alone.
-std::size_t marker_word_start(std::string_view line, bool open, bool& slash) {
-    std::size_t at = skip_blanks(line, open ? 1 : 0);
+std::size_t marker_word_start(std::string_view line, bool open, bool& slash, bool& doubled) {
+    doubled = open && line.size() > 1 && line[1] == '[';
+    std::size_t at = skip_blanks(line, open ? (doubled ? 2 : 1) : 0);
     slash = at < line.size() && (line[at] == '/' || line[at] == '\\');
     return slash ? skip_blanks(line, at + 1) : at;
 }
@@ -139,13 +140,15 @@ std::size_t marker_word_start(std::string_view line, bool open, bool& slash) {
 std::optional<NearMiss> marker_near_miss(std::string_view line) {
     const bool open = line.starts_with('[');
     bool slash = false;
-    const std::size_t word_start = marker_word_start(line, open, slash);
+    bool doubled = false;
+    const std::size_t word_start = marker_word_start(line, open, slash, doubled);
     const std::size_t end = word_end(line, word_start);
     const std::size_t after = skip_blanks(line, end);
     const bool close = after < line.size() && line[after] == ']';
     std::size_t rest = close ? after + 1 : after;
-    const bool extra_bracket = close && rest < line.size() && line[rest] == ']';
-    if (extra_bracket) ++rest;
+    const bool doubled_close = close && rest < line.size() && line[rest] == ']';
+    if (doubled_close) ++rest;
+    const bool extra_bracket = doubled || doubled_close;
     const bool alone = trim_blanks(line.substr(rest)).empty();
     if (!open && !close && !alone) return std::nullopt;
     const std::string folded = (slash ? "/" : "") + fold_spelling(line.substr(word_start, end - word_start));
@@ -163,7 +166,7 @@ std::optional<NearMiss> marker_near_miss(std::string_view line) {
             cause = NearMissCause::missing_sign;
         } else if (extra_bracket) {
             cause = NearMissCause::extra_sign;
-        } else if (same && word_start == (slash ? 2u : 1u) && after == end) {
+        } else if (same && word_start == (slash ? 2u : 1u) + (doubled ? 1u : 0u) && after == end) {
             cause = NearMissCause::letters;
         } else if (same) {
             cause = NearMissCause::stray_blanks;
@@ -232,7 +235,6 @@ namespace {
 std::optional<NearMiss> near_miss_of_plain_line(std::string_view raw) {
     const std::string_view line = trim_blanks(raw);
     if (line.empty() || line.find(choice_arrow) != std::string_view::npos || line.starts_with('-')) return std::nullopt;
-    if (classify_line(raw) == LineKind::narration_end) return std::nullopt;  // well written, in the wrong place
     if (line.front() == '#' || fold_spelling(line).starts_with("section")) {
         if (auto header = header_near_miss(line)) return header;
     }
@@ -243,6 +245,7 @@ std::optional<NearMiss> near_miss_of_plain_line(std::string_view raw) {
 }  // namespace
 
 std::optional<NearMiss> near_miss(std::string_view raw) {
+    if (classify_line(raw) != LineKind::other) return std::nullopt;  // well written, maybe in the wrong place
     if (auto miss = near_miss_of_plain_line(raw)) return miss;
     // A header or a marker written with a look-alike sign: the whole line is
     // the format's, so every look-alike in it goes.
@@ -313,7 +316,7 @@ std::string near_miss_cause(const NearMiss& miss) {
     return {};
 }
 
-Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss) {
+Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss, bool swallowed) {
     std::string_view what;
     switch (miss.kind) {
         case NearMissKind::section_header: what = "en-tête de section mal écrit"; break;
@@ -321,7 +324,10 @@ Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& m
         case NearMissKind::gain_item:
         case NearMissKind::lose_item: what = "ligne d'objet mal écrite"; break;
     }
-    return with_fix(warning_at(line, std::string(what) + ", ligne ignorée : " + quote(text) + " (" +
-                                         near_miss_cause(miss) + ")"),
+    const std::string_view after = swallowed ? " ; elle termine aussi le bloc qui la précède sans être lue : laissez "
+                                               "une ligne vide avant elle"
+                                             : "";
+    return with_fix(warning_at(line, std::string(what) + (swallowed ? ", ligne perdue : " : ", ligne ignorée : ") +
+                                         quote(text) + " (" + near_miss_cause(miss) + ")" + std::string(after)),
                     miss.wanted);
 }

@@ -48,5 +48,6 @@ std::optional<NearMiss> narration_end_near_miss(std::string_view line);
 std::string near_miss_cause(const NearMiss& miss);
 
 // The warning for a near miss on `line`, whose bytes are `text`: what the
-// game did with it, why, and the line to write instead.
-Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss);
+// game did with it (ignored, or `swallowed` by the end of the block before
+// it), why, and the line to write instead.
+Diagnostic describe_near_miss(int line, std::string_view text, const NearMiss& miss, bool swallowed = false);

@@ -31,6 +31,7 @@ CheckedStory check_loaded(Load load) {
     NoticeCollector collector(*checked.sections);
     const LoadResult result = load(*checked.sections, &collector);
     checked.section_count = result.section_count;
+    checked.places = collector.lines;
     checked.diagnostics = describe_notices(collector);
     if (result.failure == LoadFailure::no_header) {
         checked.diagnostics.push_back(error_at(0, "aucun en-tête « # Section » : le jeu refuse de charger l'histoire"));

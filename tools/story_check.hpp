@@ -22,6 +22,7 @@ struct CheckedStory {
     std::unique_ptr<SectionTable> sections = std::make_unique<SectionTable>();
     int section_count = 0;                // 0 when the game would refuse the file
     std::vector<Diagnostic> diagnostics;  // sorted by line, file-wide ones first
+    StoryPlaces places;                   // where the loaded things stand
 };
 
 // Loads a story the way the game does and runs every check. Nothing is
