@@ -256,4 +256,6 @@ EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
 
 unsigned long continue_count() { return static_cast<unsigned long>(continues); }
 
+void use_binary_standard_streams() {}
+
 }  // namespace console_platform

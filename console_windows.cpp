@@ -18,6 +18,10 @@
 #endif
 #include <windows.h>
 #include <mmsystem.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 
 #include <array>
 #include <atomic>
@@ -154,5 +158,10 @@ EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
 }
 
 unsigned long continue_count() { return 0; }
+
+void use_binary_standard_streams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace console_platform

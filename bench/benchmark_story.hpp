@@ -16,3 +16,7 @@ inline constexpr int benchmark_story_end_odds = 10;        // one option in this
 // of 10 items, and 5 options leading to random sections or, one in ten, to
 // -1. The same seed gives the same bytes everywhere.
 std::string benchmark_story(std::uint64_t seed = benchmark_story_seed);
+
+// The largest story the format allows: 100 sections, every block at its
+// caps, physical lines of 255 bytes and more.
+std::string maximal_story();

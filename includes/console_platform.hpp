@@ -1,6 +1,6 @@
 // The player's terminal as each system offers it: console_posix.cpp and
 // console_windows.cpp implement this, and the build picks one. Only the
-// console calls it.
+// console calls it, but for use_binary_standard_streams.
 #pragma once
 
 #include <chrono>
@@ -41,5 +41,10 @@ EnterWaitEnd wait_for_enter(Clock::time_point deadline);
 // How many times the process was continued after being stopped; stays 0
 // where processes are not stopped.
 unsigned long continue_count();
+
+// Standard input and output carry bytes as they are, with no line-end
+// translation (Windows' text mode turns LF into CR LF): for tools that speak
+// a byte-counted protocol on them. Nothing to do on POSIX systems.
+void use_binary_standard_streams();
 
 }  // namespace console_platform

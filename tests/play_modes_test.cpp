@@ -15,6 +15,7 @@
 
 #include "check_command.hpp"
 #include "game_engine.hpp"
+#include "play_session.hpp"
 #include "random_play.hpp"
 #include "support.hpp"
 #include "walkthrough.hpp"
@@ -58,7 +59,7 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
             if (!ending.reachable) continue;
             SCOPED_TRACE(story.file + ":" + std::to_string(ending.line));
             Trail trail;
-            const std::string text = transcript(story, ending.keys, &trail);
+            const std::string text = transcript(story, ending.keys, &trail).output;
             std::vector<int> passed = ending.sections;
             if (ending.kind == EndingKind::end_option) {
                 passed.pop_back();  // -1
@@ -87,6 +88,34 @@ TEST(Walkthroughs, KeysPlayedThroughTheEngineReachTheEndingTheyName) {
 
 TEST(Walkthroughs, PlainTranscriptsLoseColourEscapesOnly) {
     EXPECT_EQ(without_colours("\033[32m1. A\033[0m\n\033[1;31mx\033[m \033[ab\033["), "1. A\nx \033[ab\033[");
+}
+
+// The live filter of --jouer --sans-couleur, written in any three pieces
+// with a flush after each, gives what without_colours gives the whole, and
+// holds nothing back at a flush but an escape that may still become a code.
+TEST(ColourFilter, AnyPiecesFilterAsTheWholeAndOnlyAnOpenEscapeWaits) {
+    const std::string text = "\033[32m1. A\033[0m\n\033[1;31mx\033[m \033[ab\033[3";
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        for (std::size_t second = cut; second <= text.size(); ++second) {
+            std::ostringstream shown;
+            {
+                ColourFilter filter(shown);
+                std::ostream out(&filter);
+                out << text.substr(0, cut) << std::flush << text.substr(cut, second - cut) << std::flush;
+                out << text.substr(second);
+            }
+            ASSERT_EQ(shown.str(), without_colours(text)) << cut << ' ' << second;
+        }
+    }
+    std::ostringstream shown;
+    ColourFilter filter(shown);
+    std::ostream out(&filter);
+    out << "\033[33mVotre choix : " << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : ");
+    out << "\033[3" << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : ");
+    out << "1mx" << std::flush;
+    EXPECT_EQ(shown.str(), "Votre choix : x");
 }
 
 TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
@@ -121,7 +150,7 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
     EXPECT_EQ(std::tie(version.status, version.out), std::tuple(0, std::string("orlimar-check 1.0\n")));
     const Outcome help = command({"a.txt", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage : orlimar-check FICHIER..."));
+    EXPECT_TRUE(help.out.starts_with("Utilisation : orlimar-check FICHIER..."));
     using Args = std::vector<std::string>;
     for (const Args& args : std::vector<Args>{
              {"--jouer"}, {"--jouer", "a", "b"}, {"--jouer", "--parcours", "a"}, {"--parcours", "--parcours", "a"},
@@ -129,13 +158,17 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
              {"--parcours", "a", "--graine", "1"}, {"--hasard", "a"}, {"--hasard", "0", "a"}, {"--hasard", "10", "a", "--graine", "-1"},
              {"--sans-couleur", "a"}, {"--transcription", "d", "--jouer", "a"}, {"--parcours", "a", "--transcription"},
              {"--format", "json", "a"}, {"--stats", "a", "--format", "xml"}, {"--stats", "a", "--format"},
-             {"--stats", "--relecture", "a"}, {"--relecture", "a", "b"}}) {
+             {"--stats", "--relecture", "a"}, {"--relecture", "a", "b"},
+             {"--parcours", "a", "--enregistrer", "p"}, {"--jouer", "a", "--enregistrer"}, {"--rejouer"},
+             {"--rejouer", "p", "--sans-couleur"}}) {
         const Outcome bad = command(args);
         EXPECT_EQ(bad.status, 2) << args.front();
         EXPECT_TRUE(bad.err.starts_with("orlimar-check : ")) << bad.err;
-        EXPECT_NE(bad.err.find("usage : orlimar-check FICHIER..."), std::string::npos);
+        EXPECT_NE(bad.err.find("Utilisation : orlimar-check FICHIER..."), std::string::npos);
         EXPECT_EQ(bad.out, "");
     }
+    EXPECT_TRUE(command({"--hasard", "3", "a", "--sans-couleur"})
+                    .err.starts_with("orlimar-check : --sans-couleur ne s'emploie qu'avec --jouer ou --parcours\n"));
 }
 
 }  // namespace

@@ -292,7 +292,7 @@ TEST(CheckCommand, BadArgumentsGiveTheUsageAndStatusTwo) {
         std::istringstream no_keys;
         std::ostringstream out, err;
         EXPECT_EQ(run_check_command(args, no_keys, out, err), 2);
-        EXPECT_NE(err.str().find("usage : orlimar-check FICHIER..."), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("Utilisation : orlimar-check FICHIER..."), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
     }
 }

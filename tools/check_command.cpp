@@ -13,11 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include "console_platform.hpp"
 #include "file_path.hpp"
 #include "lsp_server.hpp"
 #include "play_session.hpp"
 #include "proofreading.hpp"
 #include "random_play.hpp"
+#include "replay.hpp"
 #include "story_check.hpp"
 #include "story_stats.hpp"
 #include "walkthrough.hpp"
@@ -48,10 +50,15 @@ struct ModeRow {
     bool takes_files = true;  // false for a mode that reads no story file
 };
 
-// An option that only makes sense with one mode.
+// The modes an option goes with: one bit per row of `modes`.
+using ModeSet = unsigned;
+
+constexpr ModeSet mode_set(std::size_t row) { return ModeSet{1} << row; }
+
+// An option that only makes sense with some modes.
 struct ModeOptionRow {
     std::string_view option;
-    std::size_t mode;  // index into `modes`
+    ModeSet modes;
     ValueReader read;  // `value` is null for a flag
     bool takes_value;
 };
@@ -63,6 +70,7 @@ struct Options {
     std::vector<bool> given;  // per row of mode_options
     std::optional<int> from;
     std::optional<std::string> transcripts;
+    std::optional<std::string> recording;
     bool plain = false;
     std::optional<int> playthroughs;
     std::optional<std::uint64_t> seed;
@@ -116,6 +124,12 @@ std::optional<std::string> read_format(const std::string& arg, const std::string
     return std::nullopt;
 }
 
+std::optional<std::string> read_recording(const std::string& arg, const std::string* value, Options& options) {
+    if (!value) return arg + " attend un fichier";
+    options.recording = *value;
+    return std::nullopt;
+}
+
 std::optional<std::string> read_plain(const std::string&, const std::string*, Options& options) {
     options.plain = true;
     return std::nullopt;
@@ -143,14 +157,15 @@ int draw_map(const Options& options, std::istream&, std::ostream& out, std::ostr
 }
 
 int play(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    return play_mode(options.files.front(), options.from, in, out, err);
+    return play_mode(options.files.front(), {options.from, options.plain, options.recording}, in, out, err);
 }
 
 int walk(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
-    WalkthroughOptions walk;
-    if (options.transcripts) walk.transcripts = path_from_utf8(*options.transcripts);
-    walk.plain = options.plain;
-    return walkthrough_mode(options.files.front(), walk, out, err);
+    return walkthrough_mode(options.files.front(), {options.transcripts, options.plain}, out, err);
+}
+
+int replay(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
+    return replay_mode(options.files, out, err);
 }
 
 int play_at_random(const Options& options, std::istream&, std::ostream& out, std::ostream& err) {
@@ -162,6 +177,7 @@ int show_stats(const Options& options, std::istream&, std::ostream& out, std::os
 }
 
 int serve_language(const Options&, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (&in == &std::cin) console_platform::use_binary_standard_streams();
     return run_language_server(in, out, err);
 }
 
@@ -169,26 +185,33 @@ int proofread(const Options& options, std::istream&, std::ostream& out, std::ost
     return proofreading_mode(options.files.front(), out, err);
 }
 
-constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, stats_row = 5;
+constexpr std::size_t play_row = 2, walkthrough_row = 3, random_row = 4, replay_row = 5, stats_row = 6;
 
 constexpr ModeRow modes[] = {
     {"", "FICHIER...", "", "", nullptr, false, check_files},
     {"--dot", "--dot FICHIER", "--dot", "écrit le plan de l'histoire au format Graphviz (dot -Tsvg).\n", nullptr,
      true, draw_map},
-    {"--jouer", "--jouer FICHIER [--depuis N]", "--jouer",
+    {"--jouer", "--jouer FICHIER [--depuis N] [--sans-couleur] [--enregistrer PARTIE]", "--jouer",
      "joue l'histoire comme le jeu, sans les pauses de la machine à écrire ;\n"
-     "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise.\n",
+     "               avec --depuis N, commence à la section N, inventaire vide, comme une partie reprise ;\n"
+     "               --sans-couleur retire les couleurs ; --enregistrer PARTIE écrit dans le fichier PARTIE\n"
+     "               les touches tapées et ce que le jeu a affiché, pour --rejouer.\n",
      nullptr, true, play},
     {"--parcours", "--parcours FICHIER [--transcription DOSSIER] [--sans-couleur]", "--parcours",
      "pour chaque fin, le plus court chemin depuis la section 0 et les choix à taper ;\n"
-     "               avec --transcription DOSSIER, écrit aussi dans DOSSIER/fin-LIGNE.txt ce que le jeu\n"
-     "               affiche sur ce chemin, sans les couleurs avec --sans-couleur.\n",
+     "               avec --transcription DOSSIER, enregistre aussi dans DOSSIER/fin-LIGNE.txt la partie\n"
+     "               jouée sur ce chemin, pour --rejouer, sans les couleurs avec --sans-couleur.\n",
      nullptr, true, walk},
     {"--hasard", "--hasard N [--graine S] FICHIER", "--hasard N",
      "joue N parties au hasard, la partie i avec la graine S + i (S tirée au hasard sans\n"
      "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
      "               code 1 s'il y a eu une erreur ou une boucle.\n",
      read_playthroughs, true, play_at_random},
+    {"--rejouer", "--rejouer PARTIE...", "--rejouer",
+     "rejoue chaque partie enregistrée sur l'histoire telle qu'elle est et montre où ce que\n"
+     "               le jeu affiche a changé ; code 0 si rien n'a changé, 1 si une sortie a changé, 2 si\n"
+     "               une partie ou son histoire ne se lit pas.\n",
+     nullptr, false, replay},
     {"--stats", "--stats FICHIER [--format texte|json]", "--stats",
      "par section et en tout : mots et octets de la narration, des répliques et des options\n"
      "               face à ce que le jeu en garde, temps de frappe ; pour chaque fin, le plus court\n"
@@ -205,24 +228,27 @@ constexpr ModeRow modes[] = {
 };
 
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
-              modes[random_row].option == "--hasard" && modes[stats_row].option == "--stats");
+              modes[random_row].option == "--hasard" && modes[stats_row].option == "--stats" &&
+              modes[replay_row].option == "--rejouer");
 
 // In the order their misuse is reported.
 constexpr ModeOptionRow mode_options[] = {
-    {"--depuis", play_row, read_from, true},
-    {"--transcription", walkthrough_row, read_transcripts, true},
-    {"--sans-couleur", walkthrough_row, read_plain, false},
-    {"--graine", random_row, read_seed, true},
-    {"--format", stats_row, read_format, true},
+    {"--depuis", mode_set(play_row), read_from, true},
+    {"--enregistrer", mode_set(play_row), read_recording, true},
+    {"--transcription", mode_set(walkthrough_row), read_transcripts, true},
+    {"--sans-couleur", mode_set(play_row) | mode_set(walkthrough_row), read_plain, false},
+    {"--graine", mode_set(random_row), read_seed, true},
+    {"--format", mode_set(stats_row), read_format, true},
 };
 
 constexpr std::size_t description_column = 13;
 
 void print_usage(std::ostream& out) {
-    std::string_view lead = "usage : ";
+    constexpr std::string_view heading = "Utilisation : ";
+    std::string lead(heading);
     for (const ModeRow& mode : modes) {
         out << lead << "orlimar-check " << mode.synopsis << '\n';
-        lead = "        ";
+        lead.assign(heading.size(), ' ');
     }
     out << lead << "orlimar-check --help | --version\n"
         << "Sans mode, vérifie des histoires Orlimar et signale leurs problèmes, ligne par ligne :\n"
@@ -299,13 +325,24 @@ private:
         return &args_[next_++];
     }
 
+    // "--jouer", "--jouer ou --parcours"
+    static std::string mode_names(ModeSet set) {
+        std::string names;
+        for (std::size_t row = 1; row < std::size(modes); ++row) {
+            if ((set & mode_set(row)) == 0) continue;
+            if (!names.empty()) names += " ou ";
+            names += modes[row].option;
+        }
+        return names;
+    }
+
     static std::string twice(const std::string& arg) { return arg + " est donné deux fois"; }
 
     std::optional<std::string> check_combination() const {
         for (std::size_t row = 0; row < std::size(mode_options); ++row) {
             const ModeOptionRow& option = mode_options[row];
-            if (options_.given[row] && options_.mode != option.mode) {
-                return std::string(option.option) + " ne s'emploie qu'avec " + std::string(modes[option.mode].option);
+            if (options_.given[row] && (option.modes & mode_set(options_.mode)) == 0) {
+                return std::string(option.option) + " ne s'emploie qu'avec " + mode_names(option.modes);
             }
         }
         if (!modes[options_.mode].takes_files) {

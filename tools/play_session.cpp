@@ -1,12 +1,14 @@
 #include "play_session.hpp"
 
 #include <array>
+#include <fstream>
 #include <ostream>
 
 #include "colour.hpp"
 #include "console.hpp"
 #include "file_path.hpp"
 #include "game_engine.hpp"
+#include "replay.hpp"
 
 namespace {
 
@@ -48,6 +50,51 @@ std::string without_colours(std::string_view text) {
     return plain;
 }
 
+namespace {
+
+// Where in `text` an escape starts that more bytes could make a colour code
+// ("\033", or "\033[" and digits or ';' up to the end), or its size.
+std::size_t unfinished_colour_code(std::string_view text) {
+    const std::size_t escape = text.rfind('\033');
+    if (escape == std::string_view::npos) return text.size();
+    std::string_view rest = text.substr(escape + 1);
+    if (rest.empty()) return escape;
+    if (rest.front() != '[') return text.size();
+    rest.remove_prefix(1);
+    const bool open = rest.find_first_not_of("0123456789;") == std::string_view::npos;
+    return open ? escape : text.size();
+}
+
+}  // namespace
+
+ColourFilter::~ColourFilter() { out_ << held_ << std::flush; }
+
+ColourFilter::int_type ColourFilter::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    held_ += traits_type::to_char_type(c);
+    pass_on();
+    return c;
+}
+
+std::streamsize ColourFilter::xsputn(const char* text, std::streamsize count) {
+    held_.append(text, static_cast<std::size_t>(count));
+    pass_on();
+    return count;
+}
+
+int ColourFilter::sync() {
+    out_.flush();
+    return out_ ? 0 : -1;
+}
+
+// An escape ends colour codes but never sits inside one, so what comes
+// before an unfinished one is filtered the same alone or with what follows.
+void ColourFilter::pass_on() {
+    const std::size_t keep = unfinished_colour_code(held_);
+    out_ << without_colours(std::string_view(held_).substr(0, keep));
+    held_.erase(0, keep);
+}
+
 bool OneStoryShelf::choose(StoryPath& story_path) {
     const std::array names{story_.file_name};
     return select_story(names, story_path);
@@ -66,16 +113,47 @@ std::string format_keys(std::span<const int> keys) {
     return text + " »";
 }
 
-int play_mode(const std::string& file, std::optional<int> from, std::istream& in, std::ostream& out,
+void play_in_memory(const PlayableStory& story, const PlayStart& start, std::istream& keys, std::ostream& out,
+                    PlayObserver* observer) {
+    const InMemoryGame game(keys, out, start.story_menu ? 0 : start.section, observer);
+    if (start.story_menu) {
+        OneStoryShelf shelf(story);
+        run_program(shelf);
+    } else {
+        play_loaded_story({story.sections.get(), story.section_count}, story.story_path);
+    }
+}
+
+int play_mode(const std::string& file, const PlayOptions& options, std::istream& in, std::ostream& out,
               std::ostream& err) {
     const PlayableStory story = load_playable_story(file);
     if (story.section_count == 0) return report_unplayable(story, err);
+    const std::optional<int> from = options.from;
     if (from && (*from < 0 || *from >= story.section_count)) {
         err << "orlimar-check : --depuis " << *from << " : cette section n'existe pas (0 à "
             << story.section_count - 1 << ")\n";
         return status_errors;
     }
-    const InMemoryGame game(in, out, from.value_or(0));
-    play_loaded_story({story.sections.get(), story.section_count}, story.story_path);
-    return status_clean;
+    // Opened before play, so that a file that cannot be written is known
+    // before the author plays a whole session for nothing.
+    std::ofstream recording_file;
+    if (options.recording) {
+        recording_file.open(path_from_utf8(*options.recording), std::ios::binary | std::ios::trunc);
+        if (!recording_file) return report_unwritable(*options.recording, err);
+    }
+    ColourFilter filter(out);
+    std::ostream plain(&filter);
+    std::ostream& shown = options.plain ? plain : out;
+    const PlayStart start{false, from.value_or(0)};
+    if (!options.recording) {
+        play_in_memory(story, start, in, shown);
+        return status_clean;
+    }
+    SessionTap tap(in, shown);
+    play_in_memory(story, start, tap.in(), tap.out());
+    const Recording recording{story_reference(file, *options.recording), start, !options.plain, tap.keys(),
+                              options.plain ? without_colours(tap.output()) : tap.output()};
+    recording_file << format_recording(recording);
+    recording_file.close();
+    return recording_file ? status_clean : report_unwritable(*options.recording, err);
 }

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <streambuf>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,14 +82,57 @@ private:
     std::optional<PlayObserverOverride> observer_;
 };
 
+// Where a play mode starts the game: at the story menu, which lists the
+// story alone, for a new game; or past it, with the save in memory at
+// `section` (0 for a new game), as --jouer does.
+struct PlayStart {
+    bool story_menu = false;
+    int section = 0;
+};
+
+// Plays `story` in memory from `start`, reading `keys` and writing to `out`,
+// until the game ends or the keys run out.
+void play_in_memory(const PlayableStory& story, const PlayStart& start, std::istream& keys, std::ostream& out,
+                    PlayObserver* observer = nullptr);
+
 // `text` without its colour escapes ("\033[" digits and ';' "m").
 std::string without_colours(std::string_view text);
+
+// An output that passes what is written to it on to `out` without its colour
+// escapes, as it comes, for a player who reads the game live: an escape cut
+// between two writes is held back until it is complete or proves not to be
+// one, and what is still held when the filter goes is passed on then. What
+// comes out is without_colours of all that went in.
+class ColourFilter final : public std::streambuf {
+public:
+    explicit ColourFilter(std::ostream& out) : out_(out) {}
+    ~ColourFilter() override;
+    ColourFilter(const ColourFilter&) = delete;
+    ColourFilter& operator=(const ColourFilter&) = delete;
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+    int sync() override;
+
+private:
+    void pass_on();
+
+    std::ostream& out_;
+    std::string held_;
+};
 
 // The keys typed at the choice menus, as shown to authors: "« 1 2 1 »".
 std::string format_keys(std::span<const int> keys);
 
+struct PlayOptions {
+    std::optional<int> from;              // the section to start at, as a resumed game
+    bool plain = false;                   // the output without colour escapes
+    std::optional<std::string> recording;  // the file to record the session in
+};
+
 // --jouer: plays the story on `in` and `out` as the game would after its
-// story menu, without typewriter pauses and with the save in memory,
-// starting at section `from` when given. Returns the exit status.
-int play_mode(const std::string& file, std::optional<int> from, std::istream& in, std::ostream& out,
+// story menu, without typewriter pauses and with the save in memory.
+// Returns the exit status.
+int play_mode(const std::string& file, const PlayOptions& options, std::istream& in, std::ostream& out,
               std::ostream& err);

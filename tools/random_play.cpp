@@ -7,6 +7,7 @@
 
 #include "console.hpp"
 #include "game_engine.hpp"
+#include "story_graph.hpp"
 #include "wording.hpp"
 
 namespace {
@@ -29,6 +30,7 @@ public:
         switch (event.kind) {
             case PlayEventKind::section_entered:
                 ++report_.section_visits[static_cast<std::size_t>(event.section)];
+                recent_[entered_++ % recent_.size()] = event.section;
                 extra_used_ = false;
                 return;
             case PlayEventKind::choice_menu:
@@ -67,7 +69,7 @@ protected:
         } else if (choices_ >= max_choices_per_playthrough) {
             // The input ends: the engine ends the playthrough cleanly.
             ended_ = true;
-            if (report_.loops++ == 0) report_.first_loop_seed = seed_;
+            note_loop();
             return traits_type::eof();
         } else {
             const int key = next_menu_key();
@@ -91,6 +93,15 @@ private:
         return 1 + static_cast<int>(draw_below(generator_, static_cast<std::uint64_t>(menu.options)));
     }
 
+    void note_loop() {
+        ++report_.loops;
+        const std::size_t kept = std::min(entered_, recent_.size());
+        std::vector<int> entered(kept);
+        for (std::size_t i = 0; i < kept; ++i) entered[i] = recent_[(entered_ - kept + i) % recent_.size()];
+        LoopRecord& record = report_.cycles[last_cycle(entered)];
+        if (record.count++ == 0) record.first_seed = seed_;
+    }
+
     ErrorRecord& note_error(const ErrorPlace& place) {
         ErrorRecord& record = report_.errors[place];
         if (record.count++ == 0) {
@@ -109,6 +120,10 @@ private:
     bool ended_ = false;
     int choices_ = 0;
     std::pair<int, int> last_choice_{-1, -1};
+    // The last sections entered, a ring: a cycle enters each of its sections
+    // once, so this many visits hold the last one.
+    std::array<int, max_sections + 1> recent_{};
+    std::size_t entered_ = 0;
     std::vector<int> keys_;
     std::string answer_;
 };
@@ -123,6 +138,25 @@ std::uint64_t draw_below(std::mt19937_64& generator, std::uint64_t bound) {
         const std::uint64_t draw = generator();
         if (draw >= unfair) return draw % bound;
     }
+}
+
+std::vector<int> last_cycle(std::span<const int> entered) {
+    std::vector<bool> seen(max_sections, false);
+    for (std::size_t at = entered.size(); at-- > 0;) {
+        const auto id = static_cast<std::size_t>(entered[at]);
+        if (!seen[id]) {
+            seen[id] = true;
+            continue;
+        }
+        // entered[at] comes back later; the sections up to that return are
+        // each entered once.
+        const auto start = entered.begin() + static_cast<std::ptrdiff_t>(at);
+        std::vector<int> cycle(start, std::find(start + 1, entered.end(), *start));
+        std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
+        cycle.push_back(cycle.front());
+        return cycle;
+    }
+    return {};
 }
 
 RandomPlayReport play_at_random(const SectionTable& sections, int section_count, std::string_view story_path,
@@ -195,6 +229,27 @@ void add_errors(const PlayableStory& story, const RandomPlayReport& report, std:
     }
 }
 
+// "sections 3 → 5 → 3", or "section 2 → 2" for a section that leads back to itself.
+std::string cycle_name(const std::vector<int>& cycle) {
+    return (cycle.size() > 2 ? "sections " : "section ") + format_path(cycle);
+}
+
+// One line per loop, at the header of its first section.
+void add_loops(const PlayableStory& story, const RandomPlayReport& report, std::vector<ReportLine>& lines) {
+    const std::vector<bool> can_end = sections_that_can_end(*story.sections, story.section_count);
+    for (const auto& [cycle, record] : report.cycles) {
+        const std::string stopped = count_of(record.count, "partie") + " arrêtée" + (record.count > 1 ? "s" : "") +
+                                    " après " + std::to_string(max_choices_per_playthrough) +
+                                    " choix, la première avec la graine " + std::to_string(record.first_seed);
+        // A stopped playthrough entered more sections than the story has,
+        // so its last cycle is never empty; still, nothing is read past it.
+        if (cycle.empty()) continue;
+        const auto first = static_cast<std::size_t>(cycle.front());
+        const char* what = can_end[first] ? "boucle : " : "boucle sans issue : ";
+        lines.push_back({story.lines.header[first], what + cycle_name(cycle) + ", " + stopped});
+    }
+}
+
 }  // namespace
 
 int print_random_report(std::ostream& out, const PlayableStory& story, const RandomPlayReport& report) {
@@ -203,14 +258,10 @@ int print_random_report(std::ostream& out, const PlayableStory& story, const Ran
     std::vector<ReportLine> lines;
     add_coverage(story, report, lines);
     add_errors(story, report, lines);
+    add_loops(story, report, lines);
     std::stable_sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
     for (const ReportLine& line : lines) out << story.file << ':' << line.line << ": " << line.text << '\n';
 
-    if (report.loops > 0) {
-        out << story.file << ": boucle : " << count_of(report.loops, "partie") << " arrêtée" << (report.loops > 1 ? "s" : "")
-            << " après " << max_choices_per_playthrough << " choix, la première avec la graine " << report.first_loop_seed
-            << '\n';
-    }
     const auto never_reached = std::count(report.section_visits.begin(), report.section_visits.end(), 0LL);
     long long never_picked = 0;
     for (int id = 0; id < story.section_count; ++id) {

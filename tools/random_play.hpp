@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,14 +50,27 @@ struct ErrorRecord {
     std::vector<int> first_keys;  // typed before its first occurrence
 };
 
+// The playthroughs stopped in one loop, and the first of them.
+struct LoopRecord {
+    long long count = 0;
+    std::uint64_t first_seed = 0;
+};
+
+// The cycle a playthrough went round last, from the sections it entered in
+// order: walking back from the last one to the first section met twice. It
+// starts and ends at its smallest section ("3 → 5 → 3"), so that one loop
+// has one name whichever section play stopped at. Empty when no section was
+// entered twice.
+std::vector<int> last_cycle(std::span<const int> entered);
+
 struct RandomPlayReport {
     std::uint64_t seed = 0;
     int playthroughs = 0;
     std::vector<long long> section_visits;                         // per section
     std::vector<std::array<long long, max_choices>> option_picks;  // per section and option
     std::map<ErrorPlace, ErrorRecord> errors;
-    long long loops = 0;
-    std::uint64_t first_loop_seed = 0;
+    long long loops = 0;                            // playthroughs stopped
+    std::map<std::vector<int>, LoopRecord> cycles;  // by the cycle they went round last
 };
 
 // Plays `playthroughs` games of the loaded story through the engine,

@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <streambuf>
 #include <system_error>
 
 #include "console.hpp"
 #include "file_path.hpp"
 #include "game_engine.hpp"
+#include "replay.hpp"
 
 namespace {
 
@@ -106,14 +105,6 @@ std::string walk_description(const Ending& ending) {
     return "avec les choix " + format_keys(ending.keys) + " (" + format_path(ending.sections) + ")";
 }
 
-// Writes `text` as the game's standard output would hold it: in text mode.
-bool write_transcript(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::out | std::ios::trunc);
-    file << text;
-    file.close();
-    return !file.fail();
-}
-
 }  // namespace
 
 std::vector<Ending> find_endings(const SectionTable& sections, int section_count, const StoryLines& lines) {
@@ -170,14 +161,14 @@ std::string describe_ending(const Ending& ending) {
     return text;
 }
 
-std::string transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also) {
+Transcript transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also) {
     WalkthroughPlayer player(keys, also);
     std::istream in(&player);
-    std::ostringstream out;
-    const InMemoryGame game(in, out, 0, &player);
-    OneStoryShelf shelf(story);
-    run_program(shelf);
-    return out.str();
+    DiscardingBuffer discard;
+    std::ostream out(&discard);
+    SessionTap tap(in, out);
+    play_in_memory(story, PlayStart{true, 0}, tap.in(), tap.out(), &player);
+    return {tap.keys(), tap.output()};
 }
 
 int walkthrough_mode(const std::string& file, const WalkthroughOptions& options, std::ostream& out,
@@ -186,10 +177,9 @@ int walkthrough_mode(const std::string& file, const WalkthroughOptions& options,
     if (story.section_count == 0) return report_unplayable(story, err);
     if (options.transcripts) {
         std::error_code error;
-        std::filesystem::create_directories(*options.transcripts, error);
+        std::filesystem::create_directories(path_from_utf8(*options.transcripts), error);
         if (error) {
-            err << "orlimar-check : impossible de créer le dossier « " << utf8_from_path(*options.transcripts)
-                << " »\n";
+            err << "orlimar-check : impossible de créer le dossier « " << *options.transcripts << " »\n";
             return status_errors;
         }
     }
@@ -197,12 +187,12 @@ int walkthrough_mode(const std::string& file, const WalkthroughOptions& options,
     for (const Ending& ending : find_endings(*story.sections, story.section_count, story.lines)) {
         out << file << ':' << ending.line << ": " << describe_ending(ending) << '\n';
         if (!options.transcripts || !ending.reachable) continue;
-        const std::string text = transcript(story, ending.keys);
-        const std::filesystem::path path = *options.transcripts / ("fin-" + std::to_string(ending.line) + ".txt");
-        if (!write_transcript(path, options.plain ? without_colours(text) : text)) {
-            err << "orlimar-check : impossible d'écrire « " << utf8_from_path(path) << " »\n";
-            status = status_errors;
-        }
+        const std::string path = utf8_from_path(path_from_utf8(*options.transcripts) /
+                                                ("fin-" + std::to_string(ending.line) + ".txt"));
+        const Transcript played = transcript(story, ending.keys);
+        const Recording recording{story_reference(file, path), PlayStart{true, 0}, !options.plain, played.keys,
+                                  options.plain ? without_colours(played.output) : played.output};
+        if (!write_recording(path_from_utf8(path), recording)) status = report_unwritable(path, err);
     }
     return status;
 }

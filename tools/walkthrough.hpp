@@ -2,7 +2,6 @@
 // story, and the game's own output along each one.
 #pragma once
 
-#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <span>
@@ -36,15 +35,22 @@ std::vector<Ending> find_endings(const SectionTable& sections, int section_count
 // "fin : section 7 atteinte avec les choix « 1 2 1 » (0 → 3 → 5 → 7)"
 std::string describe_ending(const Ending& ending);
 
-// What the game writes to a pipe for this walkthrough when the story is the
-// only one in ./stories: each prompt answered as the engine asks it, the
-// story menu with 1, each choice menu with the next of `keys`, each replay
-// question with "n". `also`, when given, hears the engine's events too.
-std::string transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also = nullptr);
+// A walkthrough played: the keys the game read and what it wrote.
+struct Transcript {
+    std::string keys;
+    std::string output;
+};
+
+// The walkthrough played as the game plays it when the story is the only
+// one in ./stories, its output what the game writes to a pipe: each prompt
+// answered as the engine asks it, the story menu with 1, each choice menu
+// with the next of `keys`, each replay question with "n". `also`, when
+// given, hears the engine's events too.
+Transcript transcript(const PlayableStory& story, std::span<const int> keys, PlayObserver* also = nullptr);
 
 struct WalkthroughOptions {
-    std::optional<std::filesystem::path> transcripts;  // folder for fin-LINE.txt files
-    bool plain = false;                                // transcripts without colour escapes
+    std::optional<std::string> transcripts;  // folder for the fin-LINE.txt recordings
+    bool plain = false;                      // recordings without colour escapes
 };
 
 // The whole mode: one line per ending on `out`. Returns the exit status.

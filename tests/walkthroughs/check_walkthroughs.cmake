@@ -1,8 +1,9 @@
-# Types every walkthrough that `orlimar-check --parcours` prints for a story
-# into the real orlimar, with the story alone in a scratch stories/ folder,
-# and compares what the game writes with the transcript the checker wrote,
-# byte for byte (and without colours for --sans-couleur). Also checks that
-# the checker left nothing beside the story.
+# Types the keys of every walkthrough that `orlimar-check --parcours` records
+# for a story into the real orlimar, with the story alone in a scratch
+# stories/ folder, and compares what the game writes with the output the
+# recording holds, byte for byte (and without colours for --sans-couleur).
+# The keys must be the ones the walkthrough prints. Also checks that the
+# checker left nothing beside the story.
 #
 #   cmake -DSTORY=<story file> -DWORK=<scratch folder> -DORLIMAR=<orlimar>
 #         -DCHECKER=<orlimar-check> [-DEMULATOR=wine] [-DCRLF=ON] -P check_walkthroughs.cmake
@@ -30,6 +31,33 @@ function(check_walkthroughs out_var)
   endif()
   string(REPLACE "\r\n" "\n" stdout "${stdout}")
   set(${out_var} "${stdout}" PARENT_SCOPE)
+endfunction()
+
+# The keys and the output of the recording `file`, which must name the story
+# and start at the story menu, with colours or without as `colours` says.
+function(read_recording file colours keys_var output_var)
+  file(READ "${file}" text)
+  string(FIND "${text}" "\nsortie : " field)
+  if(field EQUAL -1)
+    fail("${file}: no output")
+  endif()
+  string(SUBSTRING "${text}" 0 ${field} head)
+  math(EXPR field "${field} + 1")
+  string(SUBSTRING "${text}" ${field} -1 tail)
+  string(FIND "${tail}" "\n" end)
+  math(EXPR end "${end} + 1")
+  string(SUBSTRING "${tail}" ${end} -1 output)
+  string(LENGTH "${output}" size)
+  set(header "Partie enregistrée par orlimar-check [^\n]*\nhistoire : \\.\\./author/${name}\n")
+  string(APPEND header "départ : menu des histoires\ncouleurs : ${colours}\ntouches : [0-9]+ lignes?\n")
+  if(NOT "${head}\n" MATCHES "^${header}(.*)$")
+    fail("${file}: not the recording of a walkthrough of ${name} (colours: ${colours})")
+  endif()
+  set(${keys_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  if(NOT tail MATCHES "^sortie : ${size} octets?\n")
+    fail("${file}: the output is not of the size announced")
+  endif()
+  set(${output_var} "${output}" PARENT_SCOPE)
 endfunction()
 
 # Compares the transcript `expected` with the game's output in the file `actual`.
@@ -61,10 +89,20 @@ foreach(line IN LISTS lines)
     fail("unexpected line: ${line}")
   endif()
   set(number "${CMAKE_MATCH_1}")
-  string(REGEX REPLACE " +" "\n" keys "1 ${CMAKE_MATCH_2} n n\n")  # the story, the walk, two noes
+  string(REGEX REPLACE " +" "\n" walk_keys "1 ${CMAKE_MATCH_2} n n\n")  # the story, the walk, two noes
 
-  # The game, with the story alone in its stories/ folder.
+  # The recorded keys are the walkthrough's, up to the last question asked.
   set(game "${WORK}/game-${number}")
+  read_recording("${WORK}/colour/fin-${number}.txt" oui keys expected)
+  read_recording("${WORK}/plain/fin-${number}.txt" non plain_keys plain_expected)
+  string(FIND "${walk_keys}" "${keys}" keys_at)
+  if(NOT keys STREQUAL plain_keys OR NOT keys_at EQUAL 0)
+    fail("the recorded keys of line ${number} are not the walkthrough's:\n${keys}---\n${walk_keys}")
+  endif()
+  file(WRITE "${game}/expected" "${expected}")
+  file(WRITE "${game}/expected-plain" "${plain_expected}")
+
+  # The game, with the story alone in its stories/ folder, typed the recorded keys.
   file(MAKE_DIRECTORY "${game}/stories")
   file(COPY "${STORY}" DESTINATION "${game}/stories")
   file(WRITE "${game}/keys" "${keys}")
@@ -73,11 +111,11 @@ foreach(line IN LISTS lines)
   if(NOT status EQUAL 0)
     fail("orlimar exited with ${status} on the walkthrough of line ${number}")
   endif()
-  compare("${WORK}/colour/fin-${number}.txt" "${game}/stdout")
+  compare("${game}/expected" "${game}/stdout")
   file(READ "${game}/stdout" output)
   string(REGEX REPLACE "${esc}\\[[0-9;]*m" "" output "${output}")
   file(WRITE "${game}/stdout-plain" "${output}")
-  compare("${WORK}/plain/fin-${number}.txt" "${game}/stdout-plain")
+  compare("${game}/expected-plain" "${game}/stdout-plain")
 
   # The ending reached is of the kind the line names.
   string(FIND "${output}" "=== Fin de l'histoire ===" screen)
