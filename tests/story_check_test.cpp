@@ -233,7 +233,7 @@ TEST(CheckNearMisses, MarkersWithinReachAndProseLeftAlone) {
     // What each sign stands for, and the header written in full.
     EXPECT_EQ(near_miss_cause(*near_miss("« clé »")), "il faut des guillemets droits \", pas des guillemets typographiques");
     EXPECT_EQ(near_miss_cause(*near_miss("‹clé›")), "il faut les signes < et > du clavier, pas des guillemets typographiques");
-    EXPECT_EQ(describe_near_miss(3, "#Section 12", *near_miss("#Section 12")).fix, "# Section 12");
+    EXPECT_EQ(describe_near_miss(3, "#section12", *near_miss("#section12")).fix, "# Section 12");
 }
 
 TEST(CheckLookalikes, NamedReplacedAndAccentsComposed) {
