@@ -456,6 +456,22 @@ LineKind classify_line(std::string_view line) {
     return LineKind::other;
 }
 
+std::string_view line_marker(LineKind kind) {
+    switch (kind) {
+        case LineKind::section_header: return section_marker;
+        case LineKind::narration_start: return narration_marker;
+        case LineKind::dialogue_start: return dialogue_marker;
+        case LineKind::choice_start: return choice_marker;
+        case LineKind::ending: return ending_marker;
+        case LineKind::narration_end: return narration_end_marker;
+        case LineKind::gain_item:
+        case LineKind::lose_item:
+        case LineKind::other:
+            return {};
+    }
+    return {};
+}
+
 bool is_block_marker(LineKind kind) {
     switch (kind) {
         case LineKind::section_header:

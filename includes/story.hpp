@@ -174,6 +174,19 @@ enum class LineKind {
 
 LineKind classify_line(std::string_view line);
 
+// Every line kind, in the enum's order: what the tools go through.
+inline constexpr std::array all_line_kinds{
+    LineKind::section_header, LineKind::narration_start, LineKind::dialogue_start,
+    LineKind::choice_start,   LineKind::gain_item,       LineKind::lose_item,
+    LineKind::ending,         LineKind::narration_end,   LineKind::other,
+};
+static_assert(all_line_kinds.size() == static_cast<std::size_t>(LineKind::other) + 1,
+              "a new line kind goes into all_line_kinds, before other");
+
+// The marker a line of this kind starts with ("[Choix]", "# Section"...),
+// empty for item lines and other lines.
+std::string_view line_marker(LineKind kind);
+
 // A line as the loader hands it out, up to its first CR or LF.
 std::string_view cut_at_line_end(std::string_view line);
 

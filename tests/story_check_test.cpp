@@ -91,6 +91,10 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
         {"marker_swallowed_by_dialogue", "# Section 0\n[Dialogue]\n- Marie : Salut\n[Fin]\n\n[Fin]\n", {{warning, 4, "ligne perdue (un marqueur)"}}},
         {"text_swallowed_by_choices", "# Section 0\n[Choix]\nA -> Section : -1\nEt voilà\n", {{warning, 4, "ligne perdue (du texte)"}}},
         {"dialogue_without_colon", "# Section 0\n[Dialogue]\n- Bonjour\n- A : b\n\n[Fin]\n", {{warning, 3, "ligne de dialogue sans « : »"}}},
+        // Four entries do not fill a block: the line after the one that ends it is stray, not one too many.
+        {"four_dialogues_then_a_stray_one", fin + "[Dialogue]\n" + repeat("- A : b\n", 4) + "Texte\n- B : c\n",
+         {{warning, 8, "ligne perdue (du texte)"},
+          {warning, 9, "ligne ignorée : une ligne de dialogue hors de tout bloc : le bloc s'est arrêté ligne 8"}}},
         {"dialogues_past_five", fin + "[Dialogue]\n" + repeat("- A : b\n", 7),
          {{warning, 9, "ligne de dialogue au-delà de la 5e"}, {warning, 10, "ligne de dialogue au-delà de la 5e"}}},
         // After the blank line the block is over: a stray choice, not one too many.
@@ -226,6 +230,10 @@ TEST(CheckNearMisses, MarkersWithinReachAndProseLeftAlone) {
         const std::optional<NearMiss> miss = near_miss(c.line);
         EXPECT_EQ(miss ? miss->wanted : "", c.wanted) << c.line;
     }
+    // What each sign stands for, and the header written in full.
+    EXPECT_EQ(near_miss_cause(*near_miss("« clé »")), "il faut des guillemets droits \", pas des guillemets typographiques");
+    EXPECT_EQ(near_miss_cause(*near_miss("‹clé›")), "il faut les signes < et > du clavier, pas des guillemets typographiques");
+    EXPECT_EQ(describe_near_miss(3, "#section12", *near_miss("#section12")).fix, "# Section 12");
 }
 
 TEST(CheckLookalikes, NamedReplacedAndAccentsComposed) {
@@ -268,6 +276,13 @@ TEST(CheckFixes, TheLineToWriteMendsWhatItIsGivenFor) {
         }
     }
     EXPECT_GE(mended, 10);
+}
+
+// A count below zero, as a damaged table may hold, means no section at all.
+TEST(CheckAnalysis, NegativeSectionCountsReadNothing) {
+    const auto loaded = load_text("# Section 0\n<clé>\n[Choix]\nA -> Section : 0\n\n");
+    EXPECT_TRUE(analyse_story(*loaded.sections, -1, StoryPlaces{}).empty());
+    EXPECT_TRUE(find_missing_items(*loaded.sections, -7).missing.empty());
 }
 
 TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {

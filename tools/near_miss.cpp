@@ -115,16 +115,23 @@ std::optional<NearMiss> item_near_miss(std::string_view raw, std::string_view li
 }
 
 struct MarkerWord {
-    std::string_view folded;  // the word between the brackets, slash included
+    std::string folded;  // the word between the brackets, slash included, folded
     std::string_view marker;
 };
-constexpr std::array<MarkerWord, 5> marker_words{{
-    {"narration", narration_marker},
-    {"/narration", narration_end_marker},
-    {"dialogue", dialogue_marker},
-    {"choix", choice_marker},
-    {"fin", ending_marker},
-}};
+
+// The bracketed markers of the format, from the core's list of line kinds.
+const std::vector<MarkerWord>& marker_words() {
+    static const std::vector<MarkerWord> words = [] {
+        std::vector<MarkerWord> found;
+        for (const LineKind kind : all_line_kinds) {
+            const std::string_view marker = line_marker(kind);
+            if (!marker.starts_with('[') || !marker.ends_with(']')) continue;
+            found.push_back({fold_spelling(marker.substr(1, marker.size() - 2)), marker});
+        }
+        return found;
+    }();
+    return words;
+}
 
 // Where the word of a bracketed marker starts: after "[", blanks, and
 // the slash of "[/Narration]", written "[ /", "[\\" or "/" alone.
@@ -154,11 +161,12 @@ std::optional<NearMiss> marker_near_miss(std::string_view line) {
     const std::string folded = (slash ? "/" : "") + fold_spelling(line.substr(word_start, end - word_start));
     // The word itself first, so that "[/narration]" is not "[Narration]"
     // with a slash too many.
-    const auto same_word = std::find_if(marker_words.begin(), marker_words.end(),
+    const std::vector<MarkerWord>& words = marker_words();
+    const auto same_word = std::find_if(words.begin(), words.end(),
                                         [&](const MarkerWord& candidate) { return folded == candidate.folded; });
-    for (const MarkerWord& candidate : marker_words) {
+    for (const MarkerWord& candidate : words) {
         const bool same = folded == candidate.folded;
-        const bool close_enough = same_word == marker_words.end() && open && close &&
+        const bool close_enough = same_word == words.end() && open && close &&
                                   within_edits(folded, candidate.folded, edit_budget(candidate.folded));
         if (!same && !close_enough) continue;
         NearMissCause cause = NearMissCause::spelling;
