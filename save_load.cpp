@@ -40,6 +40,23 @@ bool save_path_is_usable(std::string_view story_filename, const std::string& pat
     return path.size() > story_filename.size();
 }
 
+namespace fs = std::filesystem;
+
+// Only a regular file is read as a save: a link (which could lead out of the
+// stories' folder), a FIFO (whose opening would block), a device or a folder
+// at the save path reads as no save.
+bool is_plain_file(const fs::path& path) {
+    std::error_code error;
+    return fs::symlink_status(path, error).type() == fs::file_type::regular;
+}
+
+// A link standing where the temporary save goes is removed, not followed:
+// writing through it would replace a file elsewhere.
+void remove_link(const fs::path& path) {
+    std::error_code error;
+    if (fs::symlink_status(path, error).type() == fs::file_type::symlink) fs::remove(path, error);
+}
+
 }  // namespace
 
 std::string save_path_for(std::string_view story_filename) {
@@ -66,6 +83,7 @@ void save_current_section(std::string_view story_filename, int current_section_i
     const std::string content = std::to_string(current_section_id) + "\n";
 
     std::error_code error;
+    remove_link(temporary);
     bool saved = write_file(temporary, content);
     if (saved) {
         std::filesystem::rename(temporary, target, error);
@@ -81,7 +99,7 @@ void save_current_section(std::string_view story_filename, int current_section_i
 
 int load_current_section(std::string_view story_filename) {
     const std::string path = save_path_for(story_filename);
-    if (!save_path_is_usable(story_filename, path)) return 0;
+    if (!save_path_is_usable(story_filename, path) || !is_plain_file(path_from_utf8(path))) return 0;
     std::ifstream in(path_from_utf8(path));
     if (!in) return 0;
     try {

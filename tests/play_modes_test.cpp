@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -145,6 +146,24 @@ TEST(RandomPlay, SeedIsDrawnAndPrintedWhenNotGiven) {
 
 // --help and --version answer wherever they come; any other misuse prints
 // the usage and nothing on standard output.
+// A report that cannot be written (a full disk, a closed output) ends in a
+// message and status 2, in every mode, whatever the mode found.
+TEST(CheckCommandLine, UnwritableOutputIsAFailure) {
+    struct FullDisk final : std::streambuf {
+        int overflow(int) override { return traits_type::eof(); }
+    } full;
+    const std::string story = std::string(ORLIMAR_SAMPLE_STORIES) + "/le_phare.txt";
+    using Args = std::vector<std::string>;
+    for (const Args& args : {Args{story}, Args{"--dot", story}, Args{"--stats", story}, Args{"--relecture", story},
+                             Args{"--parcours", story}, Args{"--hasard", "3", story}, Args{"--help"}}) {
+        std::ostream out(&full);
+        std::ostringstream err;
+        std::istringstream keys;
+        EXPECT_EQ(run_check_command(args, keys, out, err), 2) << args.front();
+        EXPECT_NE(err.str().find("impossible d'écrire la sortie"), std::string::npos) << args.front();
+    }
+}
+
 TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
     const Outcome version = command({"--jouer", "--version"});
     EXPECT_EQ(std::tie(version.status, version.out), std::tuple(0, std::string("orlimar-check 1.0\n")));

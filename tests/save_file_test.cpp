@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "save_load.hpp"
 #include "support.hpp"
@@ -33,6 +38,29 @@ TEST_F(SaveFile, LaterSaveReplacesTheEarlierOneThroughATemporaryFile) {
                                     "Partie sauvegardée avec succès dans " + save + ".\n");
     EXPECT_EQ(load_current_section(story), -7);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);  // no temporary file left behind
+}
+
+// What stands at the save paths is never followed, nor waited on: a link at
+// the save path reads as no save, a link at the temporary path is replaced,
+// not written through, and a FIFO reads as no save at once.
+TEST_F(SaveFile, LinksAndFifosAtTheSavePathsAreNotFollowed) {
+    const fs::path outside = dir.path() / "ailleurs.txt";
+    std::ofstream(outside) << "7\n";
+    std::error_code error;
+    fs::create_symlink(outside, save, error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    EXPECT_EQ(load_current_section(story), 0);
+    fs::remove(save);
+    fs::create_symlink(outside, temporary_save_path(save));
+    FakeConsole console;
+    save_current_section(story, 3);
+    EXPECT_EQ(load_current_section(story), 3);
+    EXPECT_EQ(read_file(outside), "7\n");
+#ifndef _WIN32
+    fs::remove(save);
+    ASSERT_EQ(mkfifo(save.c_str(), 0600), 0);
+    EXPECT_EQ(load_current_section(story), 0);
+#endif
 }
 
 TEST_F(SaveFile, ContentIsReadLikeAFormattedInteger) {

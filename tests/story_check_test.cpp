@@ -102,6 +102,14 @@ TEST(CheckDiagnostics, EachProblemOnItsLine) {
          {{warning, 8, "choix au-delà du 5e"}, {warning, 9, "choix au-delà du 5e"},
           {warning, 11, "ligne ignorée : une ligne de choix"}}},
         {"items_past_ten", fin + repeat("\"objet\"\n", 11), {{warning, 13, "ligne d'objet au-delà de la 10e"}}},
+        // Past twenty of a kind, the rest are counted.
+        {"many_stray_lines", fin + repeat("perdue\n", 23),
+         [] {
+             std::vector<Expected> told;
+             for (int line = 3; line < 23; ++line) told.push_back({warning, line, "ligne ignorée : du texte"});
+             told.push_back({warning, 23, "et 3 autres lignes du même genre, de la ligne 23 à la ligne 25"});
+             return told;
+         }()},
         {"narration_cut", fin + "[Narration]\n" + repeat(std::string(200, 'a') + "\n", 5) + "[/Narration]\n",
          {{warning, 3, "narration coupée à 999 octets"}}},
         {"speaker_name_cut", fin + "[Dialogue]\n- " + std::string(50, 'n') + " : x\n",

@@ -379,9 +379,21 @@ std::optional<int> answer_question(std::span<const std::string> args, std::ostre
 
 }  // namespace
 
+namespace {
+
+// A report that could not be written is a failure, whatever the mode found.
+int checked_output(int status, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return status;
+    err << "orlimar-check : impossible d'écrire la sortie (disque plein ou sortie fermée ?)\n";
+    return status_errors;
+}
+
+}  // namespace
+
 int run_check_command(std::span<const std::string> args, std::istream& in, std::ostream& out, std::ostream& err) {
-    if (const auto answered = answer_question(args, out)) return *answered;
+    if (const auto answered = answer_question(args, out)) return checked_output(*answered, out, err);
     Options options;
     if (const auto problem = ArgumentReader(args, options).read()) return usage_error(err, *problem);
-    return modes[options.mode].run(options, in, out, err);
+    return checked_output(modes[options.mode].run(options, in, out, err), out, err);
 }

@@ -354,6 +354,12 @@ std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
                                          [&](const auto& end) { return end.opening_line == block.opening_line; });
         result.push_back(describe_swallowed_markers(block, to_end, missed != collector.missed_ends.end() ? missed->line : 0));
     }
+    for (const auto& [kind, rest] : collector.untold) {
+        const std::string others = rest.count == 1 ? "1 autre ligne" : std::to_string(rest.count) + " autres lignes";
+        result.push_back(warning_at(rest.first_line, "et " + others + " du même genre, de la ligne " +
+                                                         std::to_string(rest.first_line) + " à la ligne " +
+                                                         std::to_string(rest.last_line) + " : elles ne sont pas détaillées"));
+    }
     describe_block_lines(collector, result);
     describe_dialogue_lines(collector, result);
     describe_missed_ends(collector, result);

@@ -17,6 +17,9 @@
 #include "story_places.hpp"
 
 
+// Most problems of one kind told one by one; the rest are counted.
+inline constexpr int max_told_per_kind = 20;
+
 // Keeps every notice, and where each stored thing was written. The target a
 // choice line ends up with, and the speaker a dialogue line shows, are read
 // from the table as soon as the line is stored, since a later block of the
@@ -95,7 +98,7 @@ public:
                 return;
             case LoadNoticeKind::block_end_swallowed:
                 if (!block_lines.empty()) swallowed_by[notice.line] = block_lines.back().kind;
-                problems.push_back(notice);
+                keep(notice);
                 return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
@@ -110,7 +113,7 @@ public:
                 note_narration_text(notice);
                 return;
             default:
-                problems.push_back(notice);
+                keep(notice);
         }
     }
 
@@ -125,7 +128,30 @@ public:
     std::vector<DialogueLine> dialogues;
     std::vector<MissedEnd> missed_ends;
 
+    // Problems of a kind past the first `max_told_per_kind`: counted, not kept.
+    struct Untold {
+        int count = 0;
+        int first_line = 0;
+        int last_line = 0;
+    };
+    std::map<LoadNoticeKind, Untold> untold;
+
 private:
+    // A story of a million stray lines gets its first warnings and a count,
+    // in bounded time and memory.
+    void keep(LoadNotice notice) {
+        int& told = told_[notice.kind];
+        if (told < max_told_per_kind) {
+            ++told;
+            problems.push_back(std::move(notice));
+            return;
+        }
+        Untold& rest = untold[notice.kind];
+        if (rest.count++ == 0) rest.first_line = notice.line;
+        rest.last_line = notice.line;
+    }
+
+    std::map<LoadNoticeKind, int> told_;
     // What an ignored line was: nothing to say for a blank one; the byte
     // order mark on the first line; a marker read as text for its
     // indentation; else content outside any section, or a line that matches
@@ -133,7 +159,7 @@ private:
     void note_ignored_line(const LoadNotice& notice) {
         const std::string_view line = notice.bytes;
         if (const auto past = past_limit(notice)) {
-            problems.push_back({*past, notice.line, notice.section, -1, {}});
+            keep({*past, notice.line, notice.section, -1, {}});
             ++line_after_block_;  // further entries of the same block
             return;
         }
@@ -141,16 +167,16 @@ private:
         while (indent < line.size() && is_scan_blank(line[indent])) ++indent;
         const std::string_view trimmed = line.substr(indent);
         if (trimmed.size() != line.size() && classify_line(trimmed) != LineKind::other) {
-            problems.push_back({LoadNoticeKind::indented_marker, notice.line, notice.section, -1, std::string(trimmed)});
+            keep({LoadNoticeKind::indented_marker, notice.line, notice.section, -1, std::string(trimmed)});
             return;
         }
         if (notice.line == 1 && line.starts_with(byte_order_mark)) {
-            problems.push_back({LoadNoticeKind::byte_order_mark, notice.line, notice.section, -1, {}});
+            keep({LoadNoticeKind::byte_order_mark, notice.line, notice.section, -1, {}});
             return;
         }
         if (trimmed.empty()) return;
         const LoadNoticeKind kind = notice.section < 0 ? LoadNoticeKind::outside_section : LoadNoticeKind::line_ignored;
-        problems.push_back({kind, notice.line, notice.section, -1, notice.bytes});
+        keep({kind, notice.line, notice.section, -1, notice.bytes});
     }
 
     static constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
