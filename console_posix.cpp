@@ -11,10 +11,17 @@
 // then end the process by the same signal; SIGTSTP gives the settings back
 // before stopping, and SIGCONT applies the typing settings again if a text is
 // being typed. The handlers only call async-signal-safe functions.
+//
+// Widths: the window's from the terminal at each ask; a character's from
+// wcwidth under the system's C.UTF-8 character type, loaded for that alone
+// (the process's own locale stays "C").
+#include <locale.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <wchar.h>
 
 #include <array>
 #include <cerrno>
@@ -33,7 +40,8 @@ constexpr int input_fd = STDIN_FILENO;
 constexpr int output_fd = STDOUT_FILENO;
 constexpr std::size_t answer_capacity = 4096;  // bytes of answers held at once
 constexpr std::size_t key_chunk = 64;          // keys read at once while typing
-constexpr std::string_view colour_reset = "\033[0m";
+// The automatic wrap back on (a banner may have been clipping lines), then the colour reset.
+constexpr std::string_view give_back_screen = "\033[?7h\033[0m";
 
 constexpr std::array fatal_signals = {SIGINT, SIGTERM, SIGHUP};
 
@@ -48,6 +56,8 @@ volatile sig_atomic_t continues = 0;
 
 bool opened = false;
 bool input_gone = false;  // hang-up seen while typing the current text
+unsigned long pace_switches = 0;
+locale_t utf8_characters = static_cast<locale_t>(0);  // none: the system has no C.UTF-8
 
 struct SavedAction {
     int signal;
@@ -88,7 +98,7 @@ void install(int signal, void (*handler)(int), int flags, int blocked = 0) {
 // writing to its terminal instead of ending.
 void on_fatal_signal(int signal) {
     put_back_found_settings();
-    [[maybe_unused]] const ssize_t written = write(output_fd, colour_reset.data(), colour_reset.size());
+    [[maybe_unused]] const ssize_t written = write(output_fd, give_back_screen.data(), give_back_screen.size());
     raise(signal);
 }
 
@@ -171,6 +181,10 @@ protected:
             ended_ = true;
             return traits_type::eof();
         }
+        if (typing_rules::asks_pace_switch(std::string_view(bytes_.data(), static_cast<std::size_t>(count)))) {
+            ++pace_switches;
+            return underflow();
+        }
         setg(bytes_.data(), bytes_.data(), bytes_.data() + count);
         return traits_type::to_int_type(*gptr());
     }
@@ -200,6 +214,7 @@ EnterWaitEnd read_keys(Clock::time_point deadline) {
     if (count <= 0) return sleep_out(deadline);
     for (const char key : std::string_view(keys.data(), static_cast<std::size_t>(count))) {
         if (typing_rules::finishes_text(key)) return EnterWaitEnd::enter;
+        if (typing_rules::switches_pace(key)) return EnterWaitEnd::switch_pace;
     }
     return EnterWaitEnd::again;
 }
@@ -213,6 +228,9 @@ bool open() {
     typing_settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON);
     typing_settings.c_cc[VMIN] = 0;  // a read takes what is there and never waits
     typing_settings.c_cc[VTIME] = 0;
+    if (utf8_characters == static_cast<locale_t>(0)) {
+        utf8_characters = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    }
     install_handlers();
     opened = true;
     return true;
@@ -223,6 +241,22 @@ void close() {
     if (typing != 0) end_typing();
     remove_handlers();
     opened = false;
+}
+
+unsigned long pace_switches_at_prompts() { return pace_switches; }
+
+int columns() {
+    winsize size{};
+    if (ioctl(output_fd, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+int display_columns(char32_t character) {
+    if (utf8_characters == static_cast<locale_t>(0)) return -1;
+    const locale_t before = uselocale(utf8_characters);
+    const int columns = wcwidth(static_cast<wchar_t>(character));
+    uselocale(before);
+    return columns;
 }
 
 std::streambuf* answers() { return &answer_buffer; }

@@ -124,6 +124,14 @@ EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
 
 unsigned long continue_count() { return 0; }
 
+// The page has its own speed setting instead of a key at the prompts.
+unsigned long pace_switches_at_prompts() { return 0; }
+
+// The page wraps its text itself, at word boundaries, whatever its width.
+int columns() { return 0; }
+
+int display_columns(char32_t) { return -1; }
+
 void use_binary_standard_streams() {}
 
 std::filesystem::path program_path() { return {}; }

@@ -39,7 +39,8 @@ constexpr UINT utf8_code_page = 65001;
 constexpr UINT timer_resolution_ms = 1;
 constexpr std::size_t kept_event_capacity = 512;  // key events typed ahead and kept
 constexpr DWORD event_chunk = 64;                 // events read at once while typing
-constexpr std::string_view colour_reset = "\033[0m";
+// The automatic wrap back on (a banner may have been clipping lines), then the colour reset.
+constexpr std::string_view give_back_screen = "\033[?7h\033[0m";
 
 HANDLE input = INVALID_HANDLE_VALUE;
 HANDLE output = INVALID_HANDLE_VALUE;
@@ -74,7 +75,7 @@ void give_back() {
 BOOL WINAPI on_console_event(DWORD) {
     if (interactive) {
         DWORD written = 0;
-        WriteFile(output, colour_reset.data(), static_cast<DWORD>(colour_reset.size()), &written, nullptr);
+        WriteFile(output, give_back_screen.data(), static_cast<DWORD>(give_back_screen.size()), &written, nullptr);
     }
     give_back();
     return FALSE;
@@ -86,10 +87,10 @@ EnterWaitEnd sleep_out(Clock::time_point deadline) {
     return EnterWaitEnd::again;
 }
 
-bool is_enter_press(const INPUT_RECORD& event) {
-    if (event.EventType != KEY_EVENT) return false;
+typing_rules::KeyEvent key_of(const INPUT_RECORD& event) {
+    if (event.EventType != KEY_EVENT) return {false, 0};
     const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-    return typing_rules::finishes_text(typing_rules::KeyEvent{key.bKeyDown != FALSE, key.wVirtualKeyCode});
+    return {key.bKeyDown != FALSE, key.wVirtualKeyCode};
 }
 
 }  // namespace
@@ -153,12 +154,23 @@ EnterWaitEnd wait_for_enter(Clock::time_point deadline) {
     DWORD count = 0;
     if (ReadConsoleInputW(input, events.data(), event_chunk, &count) == FALSE) return sleep_out(deadline);
     for (DWORD i = 0; i < count; ++i) {
-        if (is_enter_press(events[i])) return EnterWaitEnd::enter;
+        if (typing_rules::finishes_text(key_of(events[i]))) return EnterWaitEnd::enter;
+        if (typing_rules::switches_pace(key_of(events[i]))) return EnterWaitEnd::switch_pace;
     }
     return EnterWaitEnd::again;  // stray keys, focus and mouse events: gone
 }
 
 unsigned long continue_count() { return 0; }
+
+unsigned long pace_switches_at_prompts() { return 0; }  // the C runtime reads the prompts' lines
+
+int columns() {
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    if (GetConsoleScreenBufferInfo(output, &screen) == FALSE) return 0;
+    return screen.srWindow.Right - screen.srWindow.Left + 1;
+}
+
+int display_columns(char32_t) { return -1; }  // no wcwidth: the shared table answers
 
 void use_binary_standard_streams() {
     _setmode(_fileno(stdin), _O_BINARY);

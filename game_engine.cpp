@@ -10,6 +10,7 @@
 #include "colour.hpp"
 #include "console.hpp"
 #include "save_load.hpp"
+#include "terminal_layout.hpp"
 
 namespace {
 
@@ -109,7 +110,9 @@ std::optional<int> read_menu_number(MenuNumbers menu) {
 // ===========================================================================
 // Text effects and banners
 
-void typewriter_effect(std::string_view text, int delay_ms) {
+void typewriter_effect(std::string_view unfitted, int delay_ms) {
+    const std::string fitted = fit_to_screen(unfitted);
+    const std::string_view text = fitted;
     std::ostream& out = console_out();
     Pacer& pacer = console_pacer();
     const bool paced = !text.empty() && delay_ms > 0;
@@ -134,6 +137,7 @@ void typewriter_effect(std::string_view text, int delay_ms) {
 }
 
 void display_orlimar() {
+    const BannerOnScreen clipped;
     std::ostream& out = console_out();
     out << yellow << "\n" << "\n";
     for (std::string_view row : orlimar_first_rows) out << row << "\n";
@@ -144,6 +148,7 @@ void display_orlimar() {
 }
 
 void display_game_over_ascii() {
+    const BannerOnScreen clipped;
     std::ostream& out = console_out();
     out << "\n";
     for (std::string_view row : game_over_rows) out << row << "\n";

@@ -17,6 +17,7 @@
 #include "file_path.hpp"
 #include "game_engine.hpp"
 #include "save_load.hpp"
+#include "terminal_layout.hpp"
 
 // ===========================================================================
 // Section lookup
@@ -647,6 +648,7 @@ void display_story_title(std::string_view selected_file) {
 }
 
 void display_select_story() {
+    const BannerOnScreen clipped;
     std::ostream& out = console_out();
     out << colour_blue << "\n" << "\n";
     for (std::string_view row : select_story_rows) out << row << "\n";

@@ -1,6 +1,7 @@
-# Helpers shared by the CI scripts: the packages the builds need, and for the
-# scripts that run the Windows programs under wine and play a sample story to
-# its end, wine and the sample game. Sourced, not run.
+# Helpers shared by the CI scripts: the packages the builds need (the cross
+# compilers among them), and for the scripts that run the Windows programs
+# under wine and play a sample story to its end, wine and the sample game.
+# Sourced, not run.
 
 # nlohmann-json's headers, which orlimar-check is built with (natively and,
 # from the same host folder, cross-built).
@@ -47,6 +48,18 @@ install_web_tools() {
 build_player_page() {
   install_web_tools
   cmake --workflow --preset web
+}
+
+# The aarch64 cross compiler, and qemu to run its programs.
+install_arm64_tools() {
+  if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64-static >/dev/null; then
+    echo "aarch64 cross compiler and qemu already installed"
+  else
+    echo "installing the aarch64 cross compiler and qemu"
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+      g++-aarch64-linux-gnu qemu-user-static
+  fi
 }
 
 # start_wine FOLDER: a fresh wine prefix inside FOLDER (never the user's

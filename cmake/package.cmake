@@ -1,6 +1,6 @@
 # The player's package: one folder, unpacked anywhere and played from there.
 #
-#   orlimar-<version>-<os>-x86_64/
+#   orlimar-<version>-<os>-<cpu>/   (linux-x86_64, linux-aarch64, windows-x86_64)
 #     orlimar, orlimar-check       (.exe on Windows)
 #     orlimar-joueur.html          the web page's player, for orlimar-check --publier
 #     stories/*.txt                the sample stories; saves are written beside them
@@ -12,12 +12,13 @@
 # CMakeLists.txt when ORLIMAR_PACKAGE_LAYOUT is on; the package presets build
 # with it and write the archive and its SHA-256 checksum to build/package/.
 
-# The C++ and GCC runtimes go inside the programs, so that the folder runs on
-# a machine without a compiler. The MinGW toolchain file already links
-# everything statically.
+# The programs are linked fully statically, C library included, so that the
+# folder runs on any Linux distribution (kernel 3.2 or later), whatever its C
+# library's version, and on a machine without a compiler. The MinGW toolchain
+# file already links everything statically.
 if(NOT WIN32)
   foreach(program IN ITEMS orlimar orlimar_check)
-    target_link_options(${program} PRIVATE -static-libstdc++ -static-libgcc)
+    target_link_options(${program} PRIVATE -static)
   endforeach()
 endif()
 

@@ -34,11 +34,23 @@ void end_typing();
 enum class EnterWaitEnd {
     due,    // the deadline has come
     enter,  // the player pressed Enter
+    switch_pace,  // the player pressed the key that switches instant display on or off
     again,  // woken early (a signal, a stray key): wait again
 };
 
 // Waits for the deadline or a key, whichever comes first.
 EnterWaitEnd wait_for_enter(Clock::time_point deadline);
+
+// How many times the player asked at a prompt to switch instant display on
+// or off (a line holding only that key); stays 0 where prompts cannot tell.
+unsigned long pace_switches_at_prompts();
+
+// The terminal's width in columns at this moment, 0 when unknown.
+int columns();
+
+// Columns the system's terminal gives `character` (wcwidth), -1 when the
+// system cannot tell.
+int display_columns(char32_t character);
 
 // How many times the process was continued after being stopped; stays 0
 // where processes are not stopped.

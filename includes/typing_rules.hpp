@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string_view>
 
 namespace typing_rules {
 
@@ -13,6 +14,28 @@ using Clock = std::chrono::steady_clock;
 // when it translates CR; every other byte is a stray key, dropped unseen.
 constexpr bool finishes_text(char byte) { return byte == '\r' || byte == '\n'; }
 
+// Tab switches every later text to instant display, and back. It is one
+// byte that no escape sequence holds, that the terminal's line discipline,
+// tmux, screen and screen readers (whose commands use Insert, Caps Lock and
+// the keypad) all pass on untouched, and that means nothing else here.
+inline constexpr char switch_pace_key = '\t';
+constexpr bool switches_pace(char byte) { return byte == switch_pace_key; }
+
+// A line typed at a prompt that holds only that key, blanks aside, asks the
+// same: that is how instant display is left, since no text is then typed
+// long enough to press a key in it. Such a line answers nothing anyway.
+constexpr bool asks_pace_switch(std::string_view line) {
+    bool has_key = false;
+    for (const char byte : line) {
+        if (switches_pace(byte)) {
+            has_key = true;
+        } else if (byte != ' ' && byte != '\r' && byte != '\n') {
+            return false;
+        }
+    }
+    return has_key;
+}
+
 // A key as consoles that report key events (the Windows console) give it.
 struct KeyEvent {
     bool key_down;
@@ -20,9 +43,11 @@ struct KeyEvent {
 };
 
 inline constexpr unsigned enter_virtual_key = 0x0D;
+inline constexpr unsigned tab_virtual_key = 0x09;
 
 // Only pressing Enter counts: its release would otherwise finish the next text too.
 constexpr bool finishes_text(KeyEvent key) { return key.key_down && key.virtual_key == enter_virtual_key; }
+constexpr bool switches_pace(KeyEvent key) { return key.key_down && key.virtual_key == tab_virtual_key; }
 
 // A single wait lasts at most this long; the caller waits again if need be.
 inline constexpr int longest_wait_ms = 60'000;

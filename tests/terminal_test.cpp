@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "screen_text.hpp"
 #include "support.hpp"
 
 namespace fs = std::filesystem;
@@ -48,6 +49,48 @@ std::string story() {
     }
     return text + "# Section\n[Narration]\nFin.\n[/Narration]\n[Fin]\n";
 }
+
+// What a terminal of `width` columns does with the bytes shown: how many
+// characters it folded onto a new row (automatic wrap on) and how many it
+// clipped at the right edge (wrap off, "\033[?7l" to "\033[?7h"). Every
+// character here takes one column.
+struct Rows {
+    int folded = 0;
+    int clipped = 0;
+};
+
+Rows lay_out(std::string_view shown, int width) {
+    Rows rows;
+    bool wrap = true;
+    int column = 0;
+    for (std::size_t at = 0; at < shown.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(shown[at]);
+        if (byte == '\033' && at + 1 < shown.size() && shown[at + 1] == '[') {
+            const std::size_t end = shown.find_first_of("ABCDHJKhlm", at + 2);
+            if (end == std::string_view::npos) break;
+            const std::string_view sequence = shown.substr(at, end + 1 - at);
+            if (sequence == "\033[?7l") wrap = false;
+            if (sequence == "\033[?7h") wrap = true;
+            at = end;
+        } else if (byte == '\n') {
+            column = 0;
+        } else if ((byte & 0xC0) != 0x80 && byte >= ' ') {
+            if (column < width) {
+                ++column;
+            } else if (wrap) {
+                ++rows.folded;
+                column = 1;
+            } else {
+                ++rows.clipped;
+            }
+        }
+    }
+    return rows;
+}
+
+// A text typed on the tests' terminal of 100 columns, with its line ends
+// where words would have been folded.
+std::string as_shown(const std::string& text) { return screen_text::wrap_words(text, 0, 100); }
 
 bool same_settings(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
@@ -131,6 +174,11 @@ protected:
 
     bool typing_settings_on() const { return (settings().c_lflag & (ECHO | ICANON)) == 0; }
 
+    void resize(unsigned short columns) const {
+        winsize size{.ws_row = 24, .ws_col = columns, .ws_xpixel = 0, .ws_ypixel = 0};
+        ioctl(master, TIOCSWINSZ, &size);
+    }
+
     void type(std::string_view keys) const {
         ASSERT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     }
@@ -179,14 +227,14 @@ protected:
         ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
     }
 
-    // Waits for the game to end, by `signal` or (0) with status 0, and for
-    // the terminal to be as it was found.
-    void expect_end(int signal) {
+    // Waits for the game to end, by `signal` or (0) with `exit_status`, and
+    // for the terminal to be as it was found.
+    void expect_end(int signal, int exit_status = 0) {
         int status = -1;
         ASSERT_TRUE(read_until([&] { return waitpid(job, &status, WNOHANG) != 0; }));
         job = -1;
         read_for(50ms);
-        const bool as_asked = signal == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == 0
+        const bool as_asked = signal == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == exit_status
                                           : WIFSIGNALED(status) && WTERMSIG(status) == signal;
         EXPECT_TRUE(as_asked) << "wait status " << status;
         EXPECT_TRUE(same_settings(settings(), found)) << "the terminal is not given back";
@@ -205,7 +253,7 @@ TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
         type("\r");
         ASSERT_TRUE(wait_for(menu_prompt, seen)) << word;
         EXPECT_LT(Clock::now() - enter, 5s) << "the rest of the narration is typed instead of shown at once";
-        EXPECT_NE(screen.find(narration(word, " ") + "\n\n\n--- Vos Choix", seen), std::string::npos) << word;
+        EXPECT_NE(screen.find(as_shown(narration(word, " ")) + "\n\n\n--- Vos Choix", seen), std::string::npos) << word;
         seen = screen.find(menu_prompt, seen) + menu_prompt.size();
         read_for(300ms);
         EXPECT_EQ(screen.find("Choix invalide"), std::string::npos) << word;
@@ -232,7 +280,7 @@ TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
         if (signal == SIGINT) type("\x03");  // Ctrl-C
         if (signal != SIGINT) kill(tcgetpgrp(master), signal);
         expect_end(signal);
-        EXPECT_TRUE(screen.ends_with("\033[0m")) << "the colour is not reset";
+        EXPECT_TRUE(screen.ends_with("\033[?7h\033[0m")) << "the wrap or the colour is not given back";
     }
 }
 
@@ -255,6 +303,88 @@ TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
     ASSERT_TRUE(wait_for("Votre choix : "));
     type("\x04");  // Ctrl-D: end of input at the menu ends the game
     ASSERT_TRUE(wait_for("Merci d'avoir joué ./stories/mer.txt !\n"));
+    expect_end(0);
+}
+
+TEST_F(OnATerminal, BannersAreClippedInANarrowWindowAndWrapComesBackAfter) {
+    resize(80);
+    start("\x04");  // Ctrl-D at the story menu: the game ends there
+    expect_end(0, 1);
+    const Rows rows = lay_out(screen, 80);
+    EXPECT_EQ(rows.folded, 0) << screen;
+    EXPECT_GT(rows.clipped, 0);
+    EXPECT_LT(screen.find("\033[?7l"), screen.find("███████╗███████╗"));
+    EXPECT_GT(screen.rfind("\033[?7h"), screen.rfind("███████╗███████╗"));
+    EXPECT_EQ(screen.rfind("\033[?7h"), screen.rfind("\033[?7")) << "the wrap is left off";
+}
+
+TEST_F(OnATerminal, NarrationWrapsAtBlanksCountingColumnsNotBytes) {
+    // 4 columns a word; in bytes the accented ones are 8 and colour codes more.
+    dir.write("stories/mer.txt",
+              "# Section\n[Narration]\n\033[31maaaa\033[0m éééé îîîî ôôôô ùùùù\n[/Narration]\n[Fin]\n");
+    resize(20);
+    start("1\r");
+    ASSERT_TRUE(wait_for("=== Fin de l'histoire ===\n"));
+    ASSERT_TRUE(wait_for("Voulez-vous rejouer ? (o/n) : "));
+    const std::string shown = "\033[31maaaa\033[0m éééé îîîî ôôôô\nùùùù \n";  // the loader ends each line with a blank
+    EXPECT_NE(screen.find("commencée.\n" + shown), std::string::npos) << screen;
+    EXPECT_EQ(lay_out(shown, 20).folded, 0);
+    type("n\r");
+    ASSERT_TRUE(wait_for("\n=== GAME OVER ===\nVoulez-vous rejouer ? (o/n) : "));
+    type("n\r");
+    expect_end(0);
+}
+
+TEST_F(OnATerminal, EachCharacterIsWrittenWholeAtTheUsualPace) {
+    dir.write("stories/mer.txt", "# Section\n[Narration]\n" + repeat("é", 40) + "\n[/Narration]\n[Fin]\n");
+    start("1\r");
+    ASSERT_TRUE(wait_for("Nouvelle partie commencée.\n"));
+    const auto begun = Clock::now();
+    int cut_reads = 0;
+    int reads = 0;
+    while (screen.find("=== Fin") == std::string::npos && Clock::now() - begun < patience) {
+        pollfd ready{master, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0) continue;
+        char bytes[4096];
+        const ssize_t count = read(master, bytes, sizeof bytes);
+        if (count <= 0) continue;
+        ++reads;
+        if (static_cast<unsigned char>(bytes[count - 1]) == 0xC3) ++cut_reads;  // a read ending on the lead byte
+        screen.append(bytes, static_cast<std::size_t>(count));
+    }
+    const auto typed = Clock::now() - begun;
+    EXPECT_EQ(cut_reads, 0);
+    EXPECT_GT(reads, 20) << "typed in one go";
+    EXPECT_GT(typed, 1400ms) << "80 bytes at 20 ms each";
+    ASSERT_TRUE(wait_for("Voulez-vous rejouer ? (o/n) : "));
+    type("\x04");
+    expect_end(0);
+}
+
+TEST_F(OnATerminal, TabSwitchesToInstantTextAndATabLineAtAPromptSwitchesBack) {
+    start("1\r");
+    ASSERT_TRUE(wait_for("vague vague"));
+    read_for(300ms);
+    type("\t");
+    ASSERT_TRUE(wait_for("Votre choix : "));
+    const std::size_t first_menu = screen.size();
+    const auto answered = Clock::now();
+    type("1\r");
+    ASSERT_TRUE(wait_for("Votre choix : ", first_menu));
+    EXPECT_LT(Clock::now() - answered, 3s) << "the next section was typed";
+    EXPECT_NE(screen.find(as_shown(narration("houle ", " ")), first_menu), std::string::npos);
+
+    const std::size_t second_menu = screen.size();
+    type("\t\r");  // back to typing
+    type("1\r");
+    ASSERT_TRUE(wait_for("ressac ressac", second_menu));
+    read_for(1s);
+    EXPECT_EQ(screen.find("Votre choix : ", second_menu), std::string::npos) << "still instant";
+    EXPECT_EQ(screen.find("Choix invalide", second_menu), std::string::npos);
+    type("\r");  // Enter still finishes the text
+    ASSERT_TRUE(wait_for("Votre choix : ", second_menu));
+    type("\x04");
+    ASSERT_TRUE(wait_for("Merci d'avoir joué"));
     expect_end(0);
 }
 

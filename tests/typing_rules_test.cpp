@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string_view>
 #include <utility>
 
 #include "typing_rules.hpp"
@@ -21,6 +22,17 @@ TEST(TypingRules, OnlyEnterFinishesTheText) {
     EXPECT_TRUE(finishes_text(KeyEvent{true, enter_virtual_key}));
     EXPECT_FALSE(finishes_text(KeyEvent{false, enter_virtual_key}));  // its release
     EXPECT_FALSE(finishes_text(KeyEvent{true, space_key}));
+}
+
+TEST(TypingRules, TabAloneSwitchesThePace) {
+    EXPECT_TRUE(switches_pace('\t'));
+    for (const char byte : {'\r', ' ', '\x1b', 'i'}) EXPECT_FALSE(switches_pace(byte)) << int(byte);
+    EXPECT_TRUE(switches_pace(KeyEvent{true, tab_virtual_key}));
+    EXPECT_FALSE(switches_pace(KeyEvent{false, tab_virtual_key}));
+    const std::pair<std::string_view, bool> lines[] = {
+        {"\t\n", true}, {" \t \r\n", true}, {"\n", false}, {"\t1\n", false}, {"2\t\n", false},
+    };
+    for (const auto& [line, asks] : lines) EXPECT_EQ(asks_pace_switch(line), asks) << line;
 }
 
 TEST(TypingRules, WaitsNeverEndEarlyNorSpin) {

@@ -121,19 +121,20 @@
     morceau = null;
   }
 
-  // The game's bytes: text and colour codes ("\x1b[" digits "m").
+  // The game's bytes: text and colour codes ("\x1b[" digits "m"); the other
+  // control sequences of a terminal (line wrap off and on) mean nothing here.
   function afficher(octets) {
     const texte = decodeur.decode(octets, { stream: true });
     let simple = "";
     for (const signe of texte) {
       if (echappement !== null) {
         echappement += signe;
-        if (echappement === "\x1b[" || /^\x1b\[[0-9;]+$/.test(echappement)) continue;
+        if (/^\x1b\[[0-9;?]*$/.test(echappement)) continue;
         if (/^\x1b\[[0-9;]*m$/.test(echappement)) {
           if (simple) ecrireTexte(simple);
           simple = "";
           changerDeCouleur(echappement.slice(2, -1));
-        } else {
+        } else if (!/^\x1b\[[0-9;?]*[@-~]$/.test(echappement)) {
           simple += echappement;
         }
         echappement = null;
