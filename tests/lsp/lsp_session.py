@@ -151,8 +151,6 @@ def main():
     after = client.diagnostics()
     expect(not any(d["range"]["start"]["line"] == 4 and "marqueur mal écrit" in d["message"] for d in after), after)
 
-    unknown = client.request("textDocument/formatting", {"textDocument": {"uri": URI}})
-    expect(unknown["error"]["code"] == -32601, unknown)
     client.notify("textDocument/didClose", {"textDocument": {"uri": URI}})
     expect(client.diagnostics() == [], "closing clears the diagnostics")
     expect(client.request("shutdown", None)["result"] is None, "shutdown answers null")

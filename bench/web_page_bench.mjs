@@ -3,7 +3,7 @@
 // menu, and 999 bytes typed at 20 ms (drift, and the page's CPU meanwhile).
 import { readdirSync, statSync, writeFileSync } from "node:fs";
 import path from "node:path";
-import { answer, launch, openPage, publish, repo, scratchFolder, waitFor } from "./harness.mjs";
+import { answer, launch, openPage, publish, repo, scratchFolder, waitFor } from "../tests/web/harness.mjs";
 
 const openings = 7;
 const typedBytes = 999;
