@@ -99,12 +99,13 @@ Diagnostic describe_green_speaker(int line, std::string_view stored) {
     std::string message = "le nom " + quote(name) +
                           " s'affiche en vert, comme celui du joueur : le jeu met en vert tout nom classé après "
                           "« Vous » octet par octet, c'est-à-dire qui commence par une minuscule, une lettre "
-                          "accentuée, W, X, Y ou Z";
+                          "accentuée, W, X, Y, Z, ou V suivi de ce qui se classe après « ous »";
     const std::string respelt = with_plain_capital(stored);
     if (!respelt.empty() && !is_player_name(respelt)) {
         message += " ; écrit " + quote(trim_any_blanks(respelt)) + ", il s'afficherait en rouge";
     } else {
-        message += " ; seuls les noms qui commencent par une majuscule sans accent de A à U s'affichent en rouge";
+        message += " ; un nom s'affiche en rouge quand il se classe avant « Vous » : une majuscule sans accent de A "
+                   "à U, ou V suivi de ce qui se classe avant « ous » (Valentin, Victor)";
     }
     return warning_at(line, message);
 }
