@@ -17,6 +17,7 @@
 #include "file_path.hpp"
 #include "game_engine.hpp"
 #include "save_load.hpp"
+#include "story_lines.hpp"
 #include "terminal_layout.hpp"
 
 // ===========================================================================
@@ -60,116 +61,6 @@ const Section* get_section_by_id(const SectionTable& sections, int section_count
 // Story file loader
 
 namespace {
-
-// Reads a story line by line the way a C reader with a 256-byte buffer
-// would: each read returns the next line up to and including its LF, but
-// never more than 255 bytes, so the rest of a longer line comes back as a
-// line of its own. A CR LF pair reads as a single LF on every platform (a
-// lone CR stays), whatever mode the stream was opened in. The stream is read
-// in large blocks, never whole.
-class StoryLineReader {
-public:
-    explicit StoryLineReader(std::istream& in) : in_(in), buffer_(block_size) {}
-
-    // Next line, or false at the end of the file. The view stays valid until
-    // the next call. A line holding a NUL byte ends at that byte, as a C
-    // string would.
-    bool next(std::string_view& line) {
-        constexpr std::size_t max_read = line_buffer_size - 1;
-        for (;;) {
-            const std::size_t available = ready_ - pos_;
-            const std::size_t window = std::min(available, max_read);
-            const char* start = buffer_.data() + pos_;
-            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', window));
-            const bool drained = at_end_ && ready_ == end_;
-            if (lf == nullptr && !drained && available <= max_read) {
-                // Either the line may go on past the buffered bytes, or it
-                // fills the whole read and the next byte tells whether the
-                // physical line goes on: read more first.
-                if (!(available == max_read && pos_ + max_read < ready_)) {
-                    refill();
-                    continue;
-                }
-            }
-            const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) + 1 : window;
-            if (length == 0) return false;
-            line_number_ = next_line_number_;
-            const bool ends_line = start[length - 1] == '\n';
-            if (ends_line) ++next_line_number_;
-            split_ = !ends_line && pos_ + length < ready_;
-            pos_ += length;
-            const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length));
-            line = std::string_view(start, nul != nullptr ? static_cast<std::size_t>(nul - start) : length);
-            return true;
-        }
-    }
-
-    // Physical line (from 1) the last line read belongs to.
-    [[nodiscard]] int line_number() const { return line_number_; }
-
-    // Whether the last line read was cut at 255 bytes from a longer one.
-    [[nodiscard]] bool was_split() const { return split_; }
-
-private:
-    static constexpr std::size_t block_size = 64 * 1024;
-
-    // Moves the unread bytes to the front, reads the next block and turns
-    // every CR LF into LF. A CR at the very end of the data is held back
-    // until the next byte tells whether it starts a CR LF pair.
-    void refill() {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-        end_ -= pos_;
-        ready_ -= pos_;
-        pos_ = 0;
-        if (!at_end_) {
-            in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-            const auto got = in_.gcount();
-            end_ += static_cast<std::size_t>(got);
-            if (got == 0 || !in_) at_end_ = true;
-        }
-        translate_line_ends();
-    }
-
-    void translate_line_ends() {
-        std::size_t write = ready_;
-        std::size_t read = ready_;
-        while (read < end_) {
-            // Copy up to the next CR in one go; most files have none.
-            const char* from = buffer_.data() + read;
-            const auto* cr = static_cast<const char*>(std::memchr(from, '\r', end_ - read));
-            const std::size_t run = cr != nullptr ? static_cast<std::size_t>(cr - from) : end_ - read;
-            if (write != read) std::memmove(buffer_.data() + write, from, run);
-            write += run;
-            read += run;
-            if (read == end_) break;
-            // buffer_[read] is a CR.
-            if (read + 1 == end_ && !at_end_) break;  // wait for the next byte
-            if (read + 1 < end_ && buffer_[read + 1] == '\n') {
-                buffer_[write++] = '\n';
-                read += 2;
-            } else {
-                buffer_[write++] = '\r';
-                ++read;
-            }
-        }
-        // Keep an undecided CR right after the translated bytes.
-        const std::size_t pending = end_ - read;
-        std::memmove(buffer_.data() + write, buffer_.data() + read, pending);
-        ready_ = write;
-        end_ = write + pending;
-    }
-
-    std::istream& in_;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;    // next unread byte
-    std::size_t ready_ = 0;  // end of the translated bytes
-    std::size_t end_ = 0;    // end of the bytes read from the file
-    bool at_end_ = false;
-    int line_number_ = 0;
-    int next_line_number_ = 1;
-    bool split_ = false;
-};
-
 
 std::string_view skip_format_blanks(std::string_view text) {
     std::size_t i = 0;

@@ -15,6 +15,7 @@
 #include "lsp_text.hpp"
 #include "lsp_transport.hpp"
 #include "story_check.hpp"
+#include "support.hpp"
 
 namespace {
 
@@ -119,12 +120,7 @@ TEST(LspServer, AnswersBadInputWithErrorsAndGoesOn) {
 // lines, severities and messages as the command line prints.
 TEST(LspServer, DiagnosticsAgreeWithTheCommandLine) {
     int compared = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(ORLIMAR_GOLDEN_CASES)) {
-        const std::filesystem::path& path = entry.path();
-        if (path.extension() != ".txt" || path.parent_path().filename() != "stories" ||
-            path.parent_path().parent_path().parent_path().filename() != "golden") {
-            continue;
-        }
+    for (const std::filesystem::path& path : golden_stories()) {
         const CheckedStory checked = check_story_file(path.string());
         if (checked.diagnostics.empty()) continue;
         std::ifstream file(path, std::ios::binary);

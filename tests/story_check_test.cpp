@@ -256,12 +256,7 @@ TEST(CheckLookalikes, NamedReplacedAndAccentsComposed) {
 // story of the checker's golden cases.
 TEST(CheckFixes, TheLineToWriteMendsWhatItIsGivenFor) {
     int mended = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(ORLIMAR_GOLDEN_CASES)) {
-        const std::filesystem::path& path = entry.path();
-        if (path.extension() != ".txt" || path.parent_path().filename() != "stories" ||
-            path.parent_path().parent_path().parent_path().filename() != "golden") {
-            continue;
-        }
+    for (const std::filesystem::path& path : golden_stories()) {
         std::ifstream file(path, std::ios::binary);
         const std::string text{std::istreambuf_iterator<char>(file), {}};
         std::istringstream in{text, std::ios::binary};

@@ -39,6 +39,22 @@ inline std::string repeat(std::string_view text, std::size_t times) {
     return result;
 }
 
+#ifdef ORLIMAR_GOLDEN_CASES
+// The story files the golden cases give the programs (their stories/
+// folders, not the copies they expect back).
+inline std::vector<std::filesystem::path> golden_stories() {
+    std::vector<std::filesystem::path> stories;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(ORLIMAR_GOLDEN_CASES)) {
+        const std::filesystem::path folder = entry.path().parent_path();
+        if (entry.path().extension() == ".txt" && folder.filename() == "stories" &&
+            folder.parent_path().parent_path().filename() == "golden") {
+            stories.push_back(entry.path());
+        }
+    }
+    return stories;
+}
+#endif
+
 inline std::string read_file(const std::filesystem::path& path) {
     std::ostringstream content;
     content << std::ifstream(path, std::ios::binary).rdbuf();
