@@ -220,10 +220,12 @@ BannerOnScreen::~BannerOnScreen() {
     if (clipping_) console_out() << fold_lines;
 }
 
+bool output_lost() { return console_out().fail(); }
+
 NumberAnswer read_number() {
     console_out().flush();  // the prompt must be on screen before waiting
     std::streambuf* in = console_in().rdbuf();
-    if (in == nullptr) return {NumberStatus::end_of_input};
+    if (in == nullptr || output_lost()) return {NumberStatus::end_of_input};
     const DecimalScan scan = scan_decimal(*in);
     answer_read();
     switch (scan.status) {
@@ -243,7 +245,7 @@ NumberAnswer read_number() {
 std::optional<char> read_answer() {
     console_out().flush();
     std::streambuf* in = console_in().rdbuf();
-    if (in == nullptr) return std::nullopt;
+    if (in == nullptr || output_lost()) return std::nullopt;
     const int c = skip_scan_blanks(*in);
     answer_read();
     if (c == std::char_traits<char>::eof()) {

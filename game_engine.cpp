@@ -122,7 +122,7 @@ void typewriter_effect(std::string_view unfitted, int delay_ms) {
     const auto delay = std::chrono::milliseconds(std::max(delay_ms, 0));
     auto deadline = paced ? pacer.now() : Pacer::Clock::time_point{};
     std::size_t typed = 0;
-    for (; typed < text.size(); ++typed) {
+    for (; typed < text.size() && !output_lost(); ++typed) {
         if (paced) {
             deadline += delay;
             if (pacer.wait_for_byte(deadline) == Pacer::ByteWaitEnd::rest_asked) break;

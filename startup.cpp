@@ -35,7 +35,8 @@ ShelvedStory StoriesInMemory::load(const StoryPath& story_path) {
 int play_loaded_story(const ShelvedStory& story, std::string_view story_path) {
     welcome_player(story_path);
     start_game(*story.sections, story.section_count, story_path);
-    return 0;
+    console_out().flush();
+    return output_lost() ? 1 : 0;
 }
 
 int run_program(StoryShelf& shelf) {

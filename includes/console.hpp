@@ -120,6 +120,12 @@ struct NumberAnswer {
     int value = 0;
 };
 
+// True once the output can no longer be written (a full disk, a closed
+// pipe): nothing written from then on reaches the player. The readers below
+// then answer "end of input" without reading, and the typewriter stops
+// pausing, so that the game ends at once instead of playing into nothing.
+bool output_lost();
+
 // Reads a decimal integer the way "%d" does: skips white space, line ends
 // included, then an optional sign and digits. What follows the number stays
 // for the next read, so "2 3" answers two prompts. Both readers flush the

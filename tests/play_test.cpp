@@ -10,6 +10,8 @@
 #include <tuple>
 
 #include "game_engine.hpp"
+#include "save_load.hpp"
+#include "startup.hpp"
 #include "support.hpp"
 
 namespace fs = std::filesystem;
@@ -171,4 +173,62 @@ TEST(StoryMenu, AtMostAHundredStoriesAndPathsCutTo255Bytes) {
     EXPECT_EQ(chosen.view(), ("./stories/" + long_name[0]).substr(0, 255));
 }
 
+// An output that takes `room` bytes, then fails as a full disk does.
+class FillingOutput final : public std::streambuf {
+public:
+    explicit FillingOutput(std::size_t room) : room_(room) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (room_ == 0) return traits_type::eof();
+        --room_;
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        const auto taken = std::min(static_cast<std::size_t>(count), room_);
+        room_ -= taken;
+        return static_cast<std::streamsize>(taken);
+    }
+    int sync() override { return room_ == 0 ? -1 : 0; }
+
+private:
+    std::size_t room_;
+};
+
+struct NoSaves final : SaveSlot {
+    int load(std::string_view) override { return 0; }
+    void save(std::string_view, int) override {}
+};
+
+// A game whose output stops being written ends with status 1, without
+// pausing or reading any more; while writes succeed nothing changes.
+TEST(LostOutput, EndsTheGameAtOnceWithStatusOne) {
+    const std::string loop = "# Section 0\n[Narration]\nEncore un tour.\n[/Narration]\n[Choix]\nTourner -> Section : 0\n";
+    const std::string keys = "1\n" + repeat("1\n", 500);
+    const auto play = [&](std::streambuf& output, RecordingPacer& pacer, std::istringstream& answers) {
+        std::ostream out(&output);
+        const ConsoleOverride console(Console{&answers, &out, &pacer});
+        NoSaves no_saves;
+        const SaveSlotOverride slot(no_saves);
+        StoriesInMemory shelf({{"boucle.txt", loop}});
+        return run_program(shelf);
+    };
+    std::stringbuf whole;
+    RecordingPacer pacer;
+    std::istringstream answers(keys);
+    ASSERT_EQ(play(whole, pacer, answers), 0);
+    const std::size_t first_narration = whole.str().find("Encore");
+    ASSERT_NE(first_narration, std::string::npos);
+
+    // Lost before the story menu's answer, then in the middle of the first narration.
+    for (const std::size_t room : {std::size_t{0}, first_narration + 5}) {
+        SCOPED_TRACE(room);
+        FillingOutput filling(room);
+        RecordingPacer pacer_after_loss;
+        std::istringstream answers_after_loss(keys);
+        EXPECT_EQ(play(filling, pacer_after_loss, answers_after_loss), 1);
+        EXPECT_EQ(answers_after_loss.tellg(), room == 0 ? 0 : 1) << "answers read after the output was lost";
+        EXPECT_LE(pacer_after_loss.pauses_ms.size(), room == 0 ? 0 : 6) << "paused into nothing";
+    }
+}
 }  // namespace
