@@ -144,6 +144,7 @@ protected:
     int master = -1;
     int slave = -1;  // kept open here to read the settings at any time
     pid_t job = -1;
+    pid_t game = -1;  // the game's process group, once it runs in the foreground
     termios found{};
     std::string screen;  // everything shown, line ends as plain LF
 
@@ -158,7 +159,7 @@ protected:
 
     void TearDown() override {
         if (job > 0) {
-            kill(-tcgetpgrp(master), SIGKILL);
+            if (game > 0) kill(-game, SIGKILL);
             kill(job, SIGKILL);
             waitpid(job, nullptr, 0);
         }
@@ -211,18 +212,25 @@ protected:
         return read_until([&] { return screen.find(text, from) != std::string::npos; });
     }
 
-    // Starts the game and answers the story menu with `keys`.
+    // Starts the game and answers the story menu with `keys`. The game's
+    // group is the terminal's foreground group only while the game runs:
+    // once its session is gone, the terminal has none (0), and a signal for
+    // group 0 or for the tests' own group would end the test runner.
     void start(std::string_view keys) {
         job = fork();
         if (job == 0) run_job(slave, dir.path());
         ASSERT_GT(job, 0);
         ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
+        const pid_t foreground = tcgetpgrp(master);
+        ASSERT_GT(foreground, 0);
+        ASSERT_NE(foreground, getpgrp());
+        game = foreground;
         type(keys);
     }
 
     // Starts the game and waits until the first narration is being typed.
     void start_typing() {
-        start("1\r");
+        ASSERT_NO_FATAL_FAILURE(start("1\r"));
         ASSERT_TRUE(wait_for("Nouvelle partie commencée.\nvague vague"));
         ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
     }
@@ -233,6 +241,7 @@ protected:
         int status = -1;
         ASSERT_TRUE(read_until([&] { return waitpid(job, &status, WNOHANG) != 0; }));
         job = -1;
+        game = -1;
         read_for(50ms);
         const bool as_asked = signal == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == exit_status
                                           : WIFSIGNALED(status) && WTERMSIG(status) == signal;
@@ -242,7 +251,7 @@ protected:
 };
 
 TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
-    start("1\r1\r");  // the second line is typed ahead for the first menu
+    ASSERT_NO_FATAL_FAILURE(start("1\r1\r"));  // the second line is typed ahead for the first menu
     const std::string menu_prompt = "Votre choix : ";
     std::size_t seen = 0;  // where the current section's text starts on the screen
     for (const std::string word : words) {
@@ -276,17 +285,16 @@ TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
         screen.clear();
-        start_typing();
+        ASSERT_NO_FATAL_FAILURE(start_typing());
         if (signal == SIGINT) type("\x03");  // Ctrl-C
-        if (signal != SIGINT) kill(tcgetpgrp(master), signal);
-        expect_end(signal);
+        if (signal != SIGINT) kill(game, signal);
+        ASSERT_NO_FATAL_FAILURE(expect_end(signal));
         EXPECT_TRUE(screen.ends_with("\033[?7h\033[0m")) << "the wrap or the colour is not given back";
     }
 }
 
 TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
-    start_typing();
-    const pid_t game = tcgetpgrp(master);
+    ASSERT_NO_FATAL_FAILURE(start_typing());
     type("\x1a");  // Ctrl-Z
     ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
     EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
@@ -308,7 +316,7 @@ TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
 
 TEST_F(OnATerminal, BannersAreClippedInANarrowWindowAndWrapComesBackAfter) {
     resize(80);
-    start("\x04");  // Ctrl-D at the story menu: the game ends there
+    ASSERT_NO_FATAL_FAILURE(start("\x04"));  // Ctrl-D at the story menu: the game ends there
     expect_end(0, 1);
     const Rows rows = lay_out(screen, 80);
     EXPECT_EQ(rows.folded, 0) << screen;
@@ -323,7 +331,7 @@ TEST_F(OnATerminal, NarrationWrapsAtBlanksCountingColumnsNotBytes) {
     dir.write("stories/mer.txt",
               "# Section\n[Narration]\n\033[31maaaa\033[0m éééé îîîî ôôôô ùùùù\n[/Narration]\n[Fin]\n");
     resize(20);
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("=== Fin de l'histoire ===\n"));
     ASSERT_TRUE(wait_for("Voulez-vous rejouer ? (o/n) : "));
     const std::string shown = "\033[31maaaa\033[0m éééé îîîî ôôôô\nùùùù \n";  // the loader ends each line with a blank
@@ -337,7 +345,7 @@ TEST_F(OnATerminal, NarrationWrapsAtBlanksCountingColumnsNotBytes) {
 
 TEST_F(OnATerminal, EachCharacterIsWrittenWholeAtTheUsualPace) {
     dir.write("stories/mer.txt", "# Section\n[Narration]\n" + repeat("é", 40) + "\n[/Narration]\n[Fin]\n");
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("Nouvelle partie commencée.\n"));
     const auto begun = Clock::now();
     int cut_reads = 0;
@@ -362,7 +370,7 @@ TEST_F(OnATerminal, EachCharacterIsWrittenWholeAtTheUsualPace) {
 }
 
 TEST_F(OnATerminal, TabSwitchesToInstantTextAndATabLineAtAPromptSwitchesBack) {
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("vague vague"));
     read_for(300ms);
     type("\t");
