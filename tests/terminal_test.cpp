@@ -12,6 +12,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -123,7 +124,11 @@ char run_state(pid_t pid) {
         // As a shell starts a foreground job: whatever the test runner
         // ignores (one started in the background ignores SIGINT), the game
         // starts with the default dispositions.
-        for (const int number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU}) signal(number, SIG_DFL);
+        for (const int number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM, SIGTSTP, SIGTTIN, SIGTTOU}) {
+            signal(number, SIG_DFL);
+        }
+        const rlimit no_core_file{0, 0};  // Ctrl-\ dumps core
+        setrlimit(RLIMIT_CORE, &no_core_file);
         if (chdir(folder.c_str()) == 0) execl(ORLIMAR_EXECUTABLE, ORLIMAR_EXECUTABLE, static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -282,12 +287,14 @@ TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
 }
 
 TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(strsignal(signal));
         screen.clear();
+        tcsetattr(slave, TCSANOW, &found);  // whatever a failed case left
         ASSERT_NO_FATAL_FAILURE(start_typing());
         if (signal == SIGINT) type("\x03");  // Ctrl-C
-        if (signal != SIGINT) kill(game, signal);
+        if (signal == SIGQUIT) type("\x1c");  // Ctrl-\ (a core dump)
+        if (signal != SIGINT && signal != SIGQUIT) kill(game, signal);
         ASSERT_NO_FATAL_FAILURE(expect_end(signal));
         EXPECT_TRUE(screen.ends_with("\033[?7h\033[0m")) << "the wrap or the colour is not given back";
     }
