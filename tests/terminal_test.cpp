@@ -300,22 +300,36 @@ TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
     }
 }
 
-TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
+TEST_F(OnATerminal, StoppedTwiceThenTheNextTextComesAtItsPaceThenEndOfInput) {
     ASSERT_NO_FATAL_FAILURE(start_typing());
-    type("\x1a");  // Ctrl-Z
-    ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
-    EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
+    for (const int stop : {1, 2}) {
+        SCOPED_TRACE(stop);
+        type("\x1a");  // Ctrl-Z
+        ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
+        EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
 
-    // Stopped long enough for 150 bytes to fall due.
-    read_for(3s);
-    const std::size_t shown_before_continuing = screen.size();
-    kill(game, SIGCONT);
-    ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
-    read_for(500ms);
-    EXPECT_LT(screen.size() - shown_before_continuing, 100u) << "the overdue text came at once";
+        // Stopped long enough for 150 bytes to fall due.
+        read_for(3s);
+        const std::size_t shown_before_continuing = screen.size();
+        kill(game, SIGCONT);
+        ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
+        read_for(500ms);
+        EXPECT_LT(screen.size() - shown_before_continuing, 100u) << "the overdue text came at once";
+    }
 
+    // The 6 s stopped are left out of the next text's clock too.
     type("\r");
     ASSERT_TRUE(wait_for("Votre choix : "));
+    const std::size_t menu = screen.size();
+    const auto answered = Clock::now();
+    type("1\r");
+    ASSERT_TRUE(wait_for("houle houle", menu));
+    EXPECT_LT(Clock::now() - answered, 3s) << "the next text starts late";
+    read_for(1s);
+    EXPECT_LT(screen.size() - menu, 200u) << "the next text is not typed at its pace";
+
+    type("\r");
+    ASSERT_TRUE(wait_for("Votre choix : ", menu));
     type("\x04");  // Ctrl-D: end of input at the menu ends the game
     ASSERT_TRUE(wait_for("Merci d'avoir joué ./stories/mer.txt !\n"));
     expect_end(0);
