@@ -335,6 +335,17 @@ TEST_F(OnATerminal, StoppedTwiceThenTheNextTextComesAtItsPaceThenEndOfInput) {
     expect_end(0);
 }
 
+TEST_F(OnATerminal, ACtrlDTypedAheadOfATextEndsTheGameAtTheNextPrompt) {
+    dir.write("stories/mer.txt", "# Section\n[Narration]\nCourt.\n[/Narration]\n[Choix]\nSuivre -> Section : 1\n\n"
+                                 "# Section\n[Narration]\nFin.\n[/Narration]\n[Fin]\n");
+    ASSERT_NO_FATAL_FAILURE(start("1\r\x04"));  // Ctrl-D at the start of the line after the answer
+    ASSERT_TRUE(wait_for("Court. \n")) << "the game stopped before the text";
+    ASSERT_TRUE(wait_for("Votre choix : \n\n=== GAME OVER ===\nVoulez-vous rejouer ? (o/n) : \n"
+                         "Merci d'avoir joué ./stories/mer.txt !\n"))
+        << "the end of input was forgotten";
+    expect_end(0);
+}
+
 TEST_F(OnATerminal, BannersAreClippedInANarrowWindowAndWrapComesBackAfter) {
     resize(80);
     ASSERT_NO_FATAL_FAILURE(start("\x04"));  // Ctrl-D at the story menu: the game ends there
