@@ -1,7 +1,8 @@
 // The real orlimar program on a terminal: a pseudo-terminal, with the
 // program started the way a shell starts a job (its own process group, in
 // the foreground, its parent waiting in the same session). Keys are written
-// as a player types them; Ctrl-C and Ctrl-Z go through the terminal itself.
+// as a player types them; Ctrl-C, Ctrl-\ and Ctrl-Z go through the terminal
+// itself.
 //
 // Timings are checked with wide margins only: a narration here takes about
 // 16 s to type, and what must come "at once" is given several seconds.
@@ -149,7 +150,7 @@ protected:
     int master = -1;
     int slave = -1;  // kept open here to read the settings at any time
     pid_t job = -1;
-    pid_t game = -1;  // the game's process group, once it runs in the foreground
+    pid_t game = -1;  // the game's process and group, while it runs
     termios found{};
     std::string screen;  // everything shown, line ends as plain LF
 
@@ -164,12 +165,20 @@ protected:
 
     void TearDown() override {
         if (job > 0) {
-            if (game > 0) kill(-game, SIGKILL);
+            if (const pid_t group = game_group(); group > 0) kill(-group, SIGKILL);
             kill(job, SIGKILL);
             waitpid(job, nullptr, 0);
         }
         close(master);
         close(slave);
+    }
+
+    // The terminal's foreground process group, the game's while it runs; -1
+    // once the game's session is gone (the terminal then has none: 0) and for
+    // the tests' own group: a signal for either would end the test runner.
+    pid_t game_group() const {
+        const pid_t group = tcgetpgrp(master);
+        return group > 0 && group != getpgrp() ? group : -1;
     }
 
     termios settings() const {
@@ -217,19 +226,14 @@ protected:
         return read_until([&] { return screen.find(text, from) != std::string::npos; });
     }
 
-    // Starts the game and answers the story menu with `keys`. The game's
-    // group is the terminal's foreground group only while the game runs:
-    // once its session is gone, the terminal has none (0), and a signal for
-    // group 0 or for the tests' own group would end the test runner.
+    // Starts the game and answers the story menu with `keys`.
     void start(std::string_view keys) {
         job = fork();
         if (job == 0) run_job(slave, dir.path());
         ASSERT_GT(job, 0);
         ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
-        const pid_t foreground = tcgetpgrp(master);
-        ASSERT_GT(foreground, 0);
-        ASSERT_NE(foreground, getpgrp());
-        game = foreground;
+        game = game_group();
+        ASSERT_GT(game, 0) << "the game is not the terminal's foreground job";
         type(keys);
     }
 
