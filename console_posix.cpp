@@ -7,10 +7,14 @@
 // Answers are read through a buffer of our own over standard input, so that
 // lines finished before a text begins can be taken in and kept first.
 //
-// Signals: SIGINT, SIGTERM and SIGHUP give the settings and the colour back,
-// then end the process by the same signal; SIGTSTP gives the settings back
-// before stopping, and SIGCONT applies the typing settings again if a text is
-// being typed. The handlers only call async-signal-safe functions.
+// Signals: those that end the process by default and can come from the
+// player, the terminal or another process (Ctrl-C, Ctrl-\, kill, a timer, a
+// limit reached) give the settings and the colour back, then end the process
+// by the same signal, with a core dump where it would have made one; SIGTSTP
+// gives the settings back before stopping, and SIGCONT applies the typing
+// settings again if a text is being typed. Faults of the program itself
+// (SIGSEGV, SIGABRT...) keep their own handling, and SIGKILL cannot be caught.
+// The handlers only call async-signal-safe functions.
 //
 // Widths: the window's from the terminal at each ask; a character's from
 // wcwidth under the system's C.UTF-8 character type, loaded for that alone
@@ -43,7 +47,11 @@ constexpr std::size_t key_chunk = 64;          // keys read at once while typing
 // The automatic wrap back on (a banner may have been clipping lines), then the colour reset.
 constexpr std::string_view give_back_screen = "\033[?7h\033[0m";
 
-constexpr std::array fatal_signals = {SIGINT, SIGTERM, SIGHUP};
+// Ctrl-C and Ctrl-\ at the terminal; the end asked by another process, a
+// hang-up, the user signals and the timers, none of which the game uses;
+// the CPU time and file size limits (a save written past the latter).
+constexpr std::array fatal_signals = {SIGINT,  SIGQUIT,   SIGTERM, SIGHUP,  SIGUSR1, SIGUSR2,
+                                      SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
 
 // Written before the handlers are installed, only read by them afterwards.
 struct termios found_settings;

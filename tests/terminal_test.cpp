@@ -1,7 +1,8 @@
 // The real orlimar program on a terminal: a pseudo-terminal, with the
 // program started the way a shell starts a job (its own process group, in
 // the foreground, its parent waiting in the same session). Keys are written
-// as a player types them; Ctrl-C and Ctrl-Z go through the terminal itself.
+// as a player types them; Ctrl-C, Ctrl-\ and Ctrl-Z go through the terminal
+// itself.
 //
 // Timings are checked with wide margins only: a narration here takes about
 // 16 s to type, and what must come "at once" is given several seconds.
@@ -12,6 +13,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -123,7 +125,11 @@ char run_state(pid_t pid) {
         // As a shell starts a foreground job: whatever the test runner
         // ignores (one started in the background ignores SIGINT), the game
         // starts with the default dispositions.
-        for (const int number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU}) signal(number, SIG_DFL);
+        for (const int number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM, SIGTSTP, SIGTTIN, SIGTTOU}) {
+            signal(number, SIG_DFL);
+        }
+        const rlimit no_core_file{0, 0};  // Ctrl-\ dumps core
+        setrlimit(RLIMIT_CORE, &no_core_file);
         if (chdir(folder.c_str()) == 0) execl(ORLIMAR_EXECUTABLE, ORLIMAR_EXECUTABLE, static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -144,6 +150,7 @@ protected:
     int master = -1;
     int slave = -1;  // kept open here to read the settings at any time
     pid_t job = -1;
+    pid_t game = -1;  // the game's process and group, while it runs
     termios found{};
     std::string screen;  // everything shown, line ends as plain LF
 
@@ -158,12 +165,20 @@ protected:
 
     void TearDown() override {
         if (job > 0) {
-            kill(-tcgetpgrp(master), SIGKILL);
+            if (const pid_t group = game_group(); group > 0) kill(-group, SIGKILL);
             kill(job, SIGKILL);
             waitpid(job, nullptr, 0);
         }
         close(master);
         close(slave);
+    }
+
+    // The terminal's foreground process group, the game's while it runs; -1
+    // once the game's session is gone (the terminal then has none: 0) and for
+    // the tests' own group: a signal for either would end the test runner.
+    pid_t game_group() const {
+        const pid_t group = tcgetpgrp(master);
+        return group > 0 && group != getpgrp() ? group : -1;
     }
 
     termios settings() const {
@@ -217,12 +232,14 @@ protected:
         if (job == 0) run_job(slave, dir.path());
         ASSERT_GT(job, 0);
         ASSERT_TRUE(wait_for("Choisissez une histoire (1-1) : "));
+        game = game_group();
+        ASSERT_GT(game, 0) << "the game is not the terminal's foreground job";
         type(keys);
     }
 
     // Starts the game and waits until the first narration is being typed.
     void start_typing() {
-        start("1\r");
+        ASSERT_NO_FATAL_FAILURE(start("1\r"));
         ASSERT_TRUE(wait_for("Nouvelle partie commencée.\nvague vague"));
         ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
     }
@@ -233,6 +250,7 @@ protected:
         int status = -1;
         ASSERT_TRUE(read_until([&] { return waitpid(job, &status, WNOHANG) != 0; }));
         job = -1;
+        game = -1;
         read_for(50ms);
         const bool as_asked = signal == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == exit_status
                                           : WIFSIGNALED(status) && WTERMSIG(status) == signal;
@@ -242,17 +260,18 @@ protected:
 };
 
 TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
-    start("1\r1\r");  // the second line is typed ahead for the first menu
+    ASSERT_NO_FATAL_FAILURE(start("1\r1\r"));  // the second line is typed ahead for the first menu
     const std::string menu_prompt = "Votre choix : ";
     std::size_t seen = 0;  // where the current section's text starts on the screen
-    for (const std::string word : words) {
+    const char* enters[] = {"\r", "#\r%", "\r#"};  // Enter alone in its read, then amid stray keys
+    for (int section = 0; const std::string word : words) {
         ASSERT_TRUE(wait_for(word + word, seen)) << word;
         type("#%7");
         read_for(300ms);
         const auto enter = Clock::now();
-        type("\r");
+        type(enters[section++]);
         ASSERT_TRUE(wait_for(menu_prompt, seen)) << word;
-        EXPECT_LT(Clock::now() - enter, 5s) << "the rest of the narration is typed instead of shown at once";
+        EXPECT_LT(Clock::now() - enter, 5s) << "the rest of the narration is typed instead of shown at once: " << word;
         EXPECT_NE(screen.find(as_shown(narration(word, " ")) + "\n\n\n--- Vos Choix", seen), std::string::npos) << word;
         seen = screen.find(menu_prompt, seen) + menu_prompt.size();
         read_for(300ms);
@@ -273,42 +292,68 @@ TEST_F(OnATerminal, EnterShowsTheRestAtOnceAndStrayKeysAreNeitherShownNorKept) {
 }
 
 TEST_F(OnATerminal, SignalsGiveTheTerminalBackThenEndTheGameTheUsualWay) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(strsignal(signal));
         screen.clear();
-        start_typing();
+        tcsetattr(slave, TCSANOW, &found);  // whatever a failed case left
+        ASSERT_NO_FATAL_FAILURE(start_typing());
         if (signal == SIGINT) type("\x03");  // Ctrl-C
-        if (signal != SIGINT) kill(tcgetpgrp(master), signal);
-        expect_end(signal);
+        if (signal == SIGQUIT) type("\x1c");  // Ctrl-\ (a core dump)
+        if (signal != SIGINT && signal != SIGQUIT) kill(game, signal);
+        ASSERT_NO_FATAL_FAILURE(expect_end(signal));
         EXPECT_TRUE(screen.ends_with("\033[?7h\033[0m")) << "the wrap or the colour is not given back";
     }
 }
 
-TEST_F(OnATerminal, StopAndContinueThenEndOfInput) {
-    start_typing();
-    const pid_t game = tcgetpgrp(master);
-    type("\x1a");  // Ctrl-Z
-    ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
-    EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
+TEST_F(OnATerminal, StoppedTwiceThenTheNextTextComesAtItsPaceThenEndOfInput) {
+    ASSERT_NO_FATAL_FAILURE(start_typing());
+    for (const int stop : {1, 2}) {
+        SCOPED_TRACE(stop);
+        type("\x1a");  // Ctrl-Z
+        ASSERT_TRUE(read_until([&] { return run_state(game) == 'T'; }));
+        EXPECT_TRUE(same_settings(settings(), found)) << "stopped with echo off";
 
-    // Stopped long enough for 150 bytes to fall due.
-    read_for(3s);
-    const std::size_t shown_before_continuing = screen.size();
-    kill(game, SIGCONT);
-    ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
-    read_for(500ms);
-    EXPECT_LT(screen.size() - shown_before_continuing, 100u) << "the overdue text came at once";
+        // Stopped long enough for 150 bytes to fall due.
+        read_for(3s);
+        const std::size_t shown_before_continuing = screen.size();
+        kill(game, SIGCONT);
+        ASSERT_TRUE(read_until([this] { return typing_settings_on(); }));
+        read_for(500ms);
+        EXPECT_LT(screen.size() - shown_before_continuing, 100u) << "the overdue text came at once";
+    }
 
+    // The 6 s stopped are left out of the next text's clock too.
     type("\r");
     ASSERT_TRUE(wait_for("Votre choix : "));
+    const std::size_t menu = screen.size();
+    const auto answered = Clock::now();
+    type("1\r");
+    ASSERT_TRUE(wait_for("houle houle", menu));
+    EXPECT_LT(Clock::now() - answered, 3s) << "the next text starts late";
+    read_for(1s);
+    EXPECT_LT(screen.size() - menu, 200u) << "the next text is not typed at its pace";
+
+    type("\r");
+    ASSERT_TRUE(wait_for("Votre choix : ", menu));
     type("\x04");  // Ctrl-D: end of input at the menu ends the game
     ASSERT_TRUE(wait_for("Merci d'avoir joué ./stories/mer.txt !\n"));
     expect_end(0);
 }
 
+TEST_F(OnATerminal, ACtrlDTypedAheadOfATextEndsTheGameAtTheNextPrompt) {
+    dir.write("stories/mer.txt", "# Section\n[Narration]\nCourt.\n[/Narration]\n[Choix]\nSuivre -> Section : 1\n\n"
+                                 "# Section\n[Narration]\nFin.\n[/Narration]\n[Fin]\n");
+    ASSERT_NO_FATAL_FAILURE(start("1\r\x04"));  // Ctrl-D at the start of the line after the answer
+    ASSERT_TRUE(wait_for("Court. \n")) << "the game stopped before the text";
+    ASSERT_TRUE(wait_for("Votre choix : \n\n=== GAME OVER ===\nVoulez-vous rejouer ? (o/n) : \n"
+                         "Merci d'avoir joué ./stories/mer.txt !\n"))
+        << "the end of input was forgotten";
+    expect_end(0);
+}
+
 TEST_F(OnATerminal, BannersAreClippedInANarrowWindowAndWrapComesBackAfter) {
     resize(80);
-    start("\x04");  // Ctrl-D at the story menu: the game ends there
+    ASSERT_NO_FATAL_FAILURE(start("\x04"));  // Ctrl-D at the story menu: the game ends there
     expect_end(0, 1);
     const Rows rows = lay_out(screen, 80);
     EXPECT_EQ(rows.folded, 0) << screen;
@@ -323,7 +368,7 @@ TEST_F(OnATerminal, NarrationWrapsAtBlanksCountingColumnsNotBytes) {
     dir.write("stories/mer.txt",
               "# Section\n[Narration]\n\033[31maaaa\033[0m éééé îîîî ôôôô ùùùù\n[/Narration]\n[Fin]\n");
     resize(20);
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("=== Fin de l'histoire ===\n"));
     ASSERT_TRUE(wait_for("Voulez-vous rejouer ? (o/n) : "));
     const std::string shown = "\033[31maaaa\033[0m éééé îîîî ôôôô\nùùùù \n";  // the loader ends each line with a blank
@@ -337,7 +382,7 @@ TEST_F(OnATerminal, NarrationWrapsAtBlanksCountingColumnsNotBytes) {
 
 TEST_F(OnATerminal, EachCharacterIsWrittenWholeAtTheUsualPace) {
     dir.write("stories/mer.txt", "# Section\n[Narration]\n" + repeat("é", 40) + "\n[/Narration]\n[Fin]\n");
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("Nouvelle partie commencée.\n"));
     const auto begun = Clock::now();
     int cut_reads = 0;
@@ -362,7 +407,7 @@ TEST_F(OnATerminal, EachCharacterIsWrittenWholeAtTheUsualPace) {
 }
 
 TEST_F(OnATerminal, TabSwitchesToInstantTextAndATabLineAtAPromptSwitchesBack) {
-    start("1\r");
+    ASSERT_NO_FATAL_FAILURE(start("1\r"));
     ASSERT_TRUE(wait_for("vague vague"));
     read_for(300ms);
     type("\t");
