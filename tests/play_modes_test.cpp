@@ -119,6 +119,65 @@ TEST(ColourFilter, AnyPiecesFilterAsTheWholeAndOnlyAnOpenEscapeWaits) {
     EXPECT_EQ(shown.str(), "Votre choix : x");
 }
 
+// The author's screen: what reached it, and how many times it was flushed
+// (on a real output, one system call each).
+struct Screen final : std::streambuf {
+    int_type overflow(int_type c) override { return text += traits_type::to_char_type(c), c; }
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        text.append(bytes, static_cast<std::size_t>(count));
+        return count;
+    }
+    int sync() override { return ++flushes, 0; }
+    std::string text;
+    int flushes = 0;
+};
+
+// Keys handed to a game one byte at a time. At every read it notes which
+// pacer the game types with and whether the prompt waiting for that key has
+// reached the screen.
+class WatchedKeys final : public std::streambuf {
+public:
+    WatchedKeys(std::string keys, const Screen& screen) : keys_(std::move(keys)), screen_(screen) {}
+    int reads = 0;
+    int reads_with_a_waiting_pacer = 0;
+    int reads_before_the_prompt_showed = 0;
+
+protected:
+    int_type underflow() override {
+        if (next_ == keys_.size()) return traits_type::eof();
+        ++reads;
+        if (dynamic_cast<InstantPacer*>(&console_pacer()) == nullptr) ++reads_with_a_waiting_pacer;
+        if (!screen_.text.ends_with("Votre choix : ")) ++reads_before_the_prompt_showed;
+        key_ = keys_[next_++];
+        setg(&key_, &key_, &key_ + 1);
+        return traits_type::to_int_type(key_);
+    }
+
+private:
+    std::string keys_;
+    std::size_t next_ = 0;
+    char key_ = 0;
+    const Screen& screen_;
+};
+
+// --jouer types at no pace at all, and the author sees each menu before the
+// game waits for its answer.
+TEST(PlayMode, TypesWithoutPausesAndShowsEachPromptBeforeItsKey) {
+    TempDir dir;
+    const std::string story =
+        dir.write("ronde.txt", "# Section 0\n[Narration]\nUne ronde.\n[/Narration]\n[Choix]\nTourner -> Section : 0\n");
+    Screen screen;
+    std::ostream out(&screen);
+    WatchedKeys keys(repeat("1\n", 20), screen);
+    std::istream in(&keys);
+    std::ostringstream err;
+    EXPECT_EQ(play_mode(story, {}, in, out, err), 0);
+    EXPECT_EQ(keys.reads, 40);
+    EXPECT_EQ(keys.reads_with_a_waiting_pacer, 0);
+    EXPECT_EQ(keys.reads_before_the_prompt_showed, 0);
+    EXPECT_TRUE(screen.text.ends_with("Merci d'avoir joué ./stories/ronde.txt !\n"));
+}
+
 TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
     std::mt19937_64 generator(7);
     EXPECT_EQ(draw_below(generator, 1), 0u);
