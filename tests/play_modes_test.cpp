@@ -161,8 +161,8 @@ private:
 };
 
 // --jouer types at no pace at all, and the author sees each menu before the
-// game waits for its answer.
-TEST(PlayMode, TypesWithoutPausesAndShowsEachPromptBeforeItsKey) {
+// game waits for its answer, in one write per answer and not one per byte.
+TEST(PlayMode, TypesWithoutPausesAndShowsEachPromptBeforeItsKeyInOneWrite) {
     TempDir dir;
     const std::string story =
         dir.write("ronde.txt", "# Section 0\n[Narration]\nUne ronde.\n[/Narration]\n[Choix]\nTourner -> Section : 0\n");
@@ -175,6 +175,7 @@ TEST(PlayMode, TypesWithoutPausesAndShowsEachPromptBeforeItsKey) {
     EXPECT_EQ(keys.reads, 40);
     EXPECT_EQ(keys.reads_with_a_waiting_pacer, 0);
     EXPECT_EQ(keys.reads_before_the_prompt_showed, 0);
+    EXPECT_LE(screen.flushes, keys.reads + 1);
     EXPECT_TRUE(screen.text.ends_with("Merci d'avoir joué ./stories/ronde.txt !\n"));
 }
 

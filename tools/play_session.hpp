@@ -122,6 +122,50 @@ private:
     std::string held_;
 };
 
+// What a game in memory writes for the author to read, held and passed on
+// to `out` in large pieces: the typewriter flushes after every byte, which on
+// a real output would be one system call a byte. What is held goes on when
+// the buffer is full, at pass_on() (KeysAfterOutput calls it before every
+// read of the keys), and when the buffer goes; the game's own flushes pass
+// nothing on. The bytes are the game's, unchanged.
+class HeldOutput final : public std::streambuf {
+public:
+    explicit HeldOutput(std::ostream& out);
+    ~HeldOutput() override;
+    HeldOutput(const HeldOutput&) = delete;
+    HeldOutput& operator=(const HeldOutput&) = delete;
+
+    // Writes out what is held, and flushes `out`.
+    void pass_on();
+
+protected:
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    static constexpr std::size_t buffer_bytes = 64 * 1024;
+
+    std::ostream& out_;
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(buffer_bytes);
+};
+
+// The keys of `source`, handed on one byte at a time, for a game whose output
+// `held` holds: before each byte is asked of `source`, where a player may
+// still be typing it, what the game wrote goes to the author's screen, so
+// that the prompt is there before the game waits.
+class KeysAfterOutput final : public std::streambuf {
+public:
+    KeysAfterOutput(std::streambuf* source, HeldOutput& held) : source_(source), held_(held) {}
+
+protected:
+    int_type underflow() override;
+
+private:
+    std::streambuf* source_;
+    HeldOutput& held_;
+    char key_ = 0;
+};
+
 // The keys typed at the choice menus, as shown to authors: "« 1 2 1 »".
 std::string format_keys(std::span<const int> keys);
 
