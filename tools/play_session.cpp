@@ -134,8 +134,11 @@ bool OneStoryShelf::choose(StoryPath& story_path) {
 
 ShelvedStory OneStoryShelf::load(const StoryPath&) { return {story_.sections.get(), story_.section_count}; }
 
-InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer)
-    : slot_(resume_at), console_(Console{&keys, &out, &pacer_}), save_(slot_) {
+InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer,
+                           Typing typing)
+    : slot_(resume_at),
+      console_(Console{&keys, &out, typing == Typing::clocked ? static_cast<Pacer*>(&clocked_) : &at_once_}),
+      save_(slot_) {
     if (observer) observer_.emplace(*observer);
 }
 

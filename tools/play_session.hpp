@@ -58,10 +58,24 @@ private:
     int section_;
 };
 
+// How a game in memory types its texts; neither way ever waits.
+enum class Typing {
+    clocked,  // byte by byte, on a clock that jumps to each byte's deadline: it tells what a player would wait
+    at_once,  // each text in one piece, as for a player who asks for the rest of every text: for a game nobody reads
+};
+
+// The pacer of Typing::at_once: the rest of every text is asked for before
+// its first byte.
+class AtOncePacer final : public Pacer {
+public:
+    Clock::time_point now() override { return {}; }
+    ByteWaitEnd wait_for_byte(Clock::time_point) override { return ByteWaitEnd::rest_asked; }
+};
+
 // The one way the tools play a story in memory: for as long as it lives, the
-// game reads its keys from `keys`, writes to `out`, types without pauses,
-// saves only into a TrialSaveSlot starting at `resume_at`, and tells its
-// events to `observer` when given. Nothing is written to disk.
+// game reads its keys from `keys`, writes to `out`, types without pauses (as
+// `typing` says), saves only into a TrialSaveSlot starting at `resume_at`,
+// and tells its events to `observer` when given. Nothing is written to disk.
 //
 // The engine's seams stay process-wide rather than passed down as a context:
 // the engine's entry points have fixed signatures the game's contract names,
@@ -70,12 +84,14 @@ private:
 // the tools set all of them, once.
 class InMemoryGame {
 public:
-    InMemoryGame(std::istream& keys, std::ostream& out, int resume_at = 0, PlayObserver* observer = nullptr);
+    InMemoryGame(std::istream& keys, std::ostream& out, int resume_at = 0, PlayObserver* observer = nullptr,
+                 Typing typing = Typing::clocked);
     InMemoryGame(const InMemoryGame&) = delete;
     InMemoryGame& operator=(const InMemoryGame&) = delete;
 
 private:
-    InstantPacer pacer_;
+    InstantPacer clocked_;
+    AtOncePacer at_once_;
     TrialSaveSlot slot_;
     ConsoleOverride console_;
     SaveSlotOverride save_;

@@ -19,12 +19,40 @@ constexpr std::uint64_t extra_entry_odds = 10;
 // The answer at the replay question: anything but "o" means no.
 constexpr std::string_view replay_answer = "n\n";
 
+// Where the report keeps the record of each place an error happens, so that
+// the report's map is searched once per place and not at every occurrence:
+// a loop can meet the same error on every turn.
+class ErrorSlots {
+public:
+    explicit ErrorSlots(RandomPlayReport& report) : report_(report) {}
+
+    ErrorRecord& at(const ErrorPlace& place) {
+        const auto kind = static_cast<std::size_t>(place.kind);
+        const auto section = static_cast<std::size_t>(place.section);
+        const auto index = static_cast<std::size_t>(place.index);
+        const bool has_slot =
+            kind < kinds && place.section >= 0 && section < max_sections && place.index >= 0 && index < per_section;
+        if (!has_slot) return report_.errors[place];
+        ErrorRecord*& slot = slots_[(kind * max_sections + section) * per_section + index];
+        if (slot == nullptr) slot = &report_.errors[place];  // a map's records stay where they are
+        return *slot;
+    }
+
+private:
+    static constexpr std::size_t kinds = 3;  // the RandomErrorKind values; a later one is looked up in the map
+    static constexpr std::size_t per_section = std::max<std::size_t>(max_section_items, max_choices);
+
+    RandomPlayReport& report_;
+    std::vector<ErrorRecord*> slots_ = std::vector<ErrorRecord*>(kinds * max_sections * per_section, nullptr);
+};
+
 // The player of one playthrough: the engine reads its keys from this
 // buffer, which makes up the answer to the prompt the engine announced last,
 // and the engine's events tell it where the game stands and what went wrong.
 class RandomPlayer final : public std::streambuf, public PlayObserver {
 public:
-    RandomPlayer(std::uint64_t seed, RandomPlayReport& report) : generator_(seed), seed_(seed), report_(report) {}
+    RandomPlayer(std::uint64_t seed, RandomPlayReport& report, ErrorSlots& errors)
+        : generator_(seed), seed_(seed), report_(report), errors_(errors) {}
 
     void on_event(const PlayEvent& event) override {
         switch (event.kind) {
@@ -103,7 +131,7 @@ private:
     }
 
     ErrorRecord& note_error(const ErrorPlace& place) {
-        ErrorRecord& record = report_.errors[place];
+        ErrorRecord& record = errors_.at(place);
         if (record.count++ == 0) {
             record.first_seed = seed_;
             record.first_keys = keys_;
@@ -114,6 +142,7 @@ private:
     std::mt19937_64 generator_;
     std::uint64_t seed_;
     RandomPlayReport& report_;
+    ErrorSlots& errors_;
     bool at_menu_ = false;  // the prompt announced last is a choice menu, numbered as menu_
     MenuNumbers menu_;
     bool extra_used_ = false;  // the inventory or save entry answered this menu last
@@ -166,12 +195,14 @@ RandomPlayReport play_at_random(const SectionTable& sections, int section_count,
     report.playthroughs = playthroughs;
     report.section_visits.assign(static_cast<std::size_t>(section_count), 0);
     report.option_picks.assign(static_cast<std::size_t>(section_count), {});
+    ErrorSlots errors(report);
     DiscardingBuffer discard;
     std::ostream out(&discard);
     for (int i = 0; i < playthroughs; ++i) {
-        RandomPlayer player(seed + static_cast<std::uint64_t>(i), report);
+        RandomPlayer player(seed + static_cast<std::uint64_t>(i), report, errors);
         std::istream in(&player);
-        const InMemoryGame game(in, out, 0, &player);
+        // Nobody reads the texts: each is written in one piece.
+        const InMemoryGame game(in, out, 0, &player, Typing::at_once);
         start_game(sections, section_count, story_path);
     }
     return report;
