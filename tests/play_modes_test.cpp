@@ -4,6 +4,7 @@
 // misuses. What the modes print is in golden/check-*.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -202,6 +203,44 @@ TEST(RandomPlay, SeedIsDrawnAndPrintedWhenNotGiven) {
     const Outcome run = command({dir.write("a.txt", "# Section 0\n[Fin]\n"), "--hasard", "3"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.starts_with((dir.path() / "a.txt").string() + ": 3 parties au hasard, graine ")) << run.out;
+}
+
+// A run that ends before every game asked for (the section budget spent,
+// or Ctrl-C) says so last on its report: how many were played, and how to
+// play the rest. Its status never reads as a clean bill.
+TEST(RandomPlay, RunCutShortTellsWhatWasNotPlayed) {
+    TempDir dir;
+    const PlayableStory story = load_playable_story(
+        dir.write("a.txt", "# Section 0\n[Choix]\nEntrer -> Section : 1\n\n# Section 1\n[Fin]\n"));
+    struct Case {
+        long long budget;
+        int interrupt_after;  // games, or -1
+        std::string header, last;
+    };
+    const std::string file = story.file + ": ";
+    for (const Case& cut : {
+             Case{5, -1, "3 parties au hasard, graine 5",
+                  "arrêt après 6 sections jouées (plafond : 5) : 3 parties jouées sur 10 demandées, 7 non jouées "
+                  "(pour les jouer : --hasard 7 --graine 8)"},
+             Case{1000, 9, "9 parties au hasard, graine 5",
+                  "interrompu (Ctrl-C) : 9 parties jouées sur 10 demandées, 1 non jouée "
+                  "(pour la jouer : --hasard 1 --graine 14)"},
+             Case{1000, 0, "0 partie au hasard, graine 5",
+                  "interrompu (Ctrl-C) : 0 partie jouée sur 10 demandées, 10 non jouées "
+                  "(pour les jouer : --hasard 10 --graine 5)"},
+         }) {
+        std::atomic<bool> interrupted{false};
+        RandomPlayBounds bounds{cut.budget, &interrupted, [&](const RandomPlayReport& so_far) {
+                                    if (so_far.playthroughs == cut.interrupt_after) interrupted = true;
+                                }};
+        const RandomPlayReport report =
+            play_at_random(*story.sections, story.section_count, story.story_path, 5, 10, bounds);
+        std::ostringstream out;
+        EXPECT_EQ(print_random_report(out, story, report), 1) << cut.last;
+        const std::string text = out.str();
+        EXPECT_TRUE(text.starts_with(file + cut.header + "\n")) << text;
+        EXPECT_TRUE(text.ends_with("\n" + file + cut.last + "\n")) << text;
+    }
 }
 
 // --help and --version answer wherever they come; any other misuse prints
