@@ -4,6 +4,7 @@
 // misuses. What the modes print is in golden/check-*.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -119,6 +120,66 @@ TEST(ColourFilter, AnyPiecesFilterAsTheWholeAndOnlyAnOpenEscapeWaits) {
     EXPECT_EQ(shown.str(), "Votre choix : x");
 }
 
+// The author's screen: what reached it, and how many times it was flushed
+// (on a real output, one system call each).
+struct Screen final : std::streambuf {
+    int_type overflow(int_type c) override { return text += traits_type::to_char_type(c), c; }
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        text.append(bytes, static_cast<std::size_t>(count));
+        return count;
+    }
+    int sync() override { return ++flushes, 0; }
+    std::string text;
+    int flushes = 0;
+};
+
+// Keys handed to a game one byte at a time. At every read it notes which
+// pacer the game types with and whether the prompt waiting for that key has
+// reached the screen.
+class WatchedKeys final : public std::streambuf {
+public:
+    WatchedKeys(std::string keys, const Screen& screen) : keys_(std::move(keys)), screen_(screen) {}
+    int reads = 0;
+    int reads_with_a_waiting_pacer = 0;
+    int reads_before_the_prompt_showed = 0;
+
+protected:
+    int_type underflow() override {
+        if (next_ == keys_.size()) return traits_type::eof();
+        ++reads;
+        if (dynamic_cast<InstantPacer*>(&console_pacer()) == nullptr) ++reads_with_a_waiting_pacer;
+        if (!screen_.text.ends_with("Votre choix : ")) ++reads_before_the_prompt_showed;
+        key_ = keys_[next_++];
+        setg(&key_, &key_, &key_ + 1);
+        return traits_type::to_int_type(key_);
+    }
+
+private:
+    std::string keys_;
+    std::size_t next_ = 0;
+    char key_ = 0;
+    const Screen& screen_;
+};
+
+// --jouer types at no pace at all, and the author sees each menu before the
+// game waits for its answer, in one write per answer and not one per byte.
+TEST(PlayMode, TypesWithoutPausesAndShowsEachPromptBeforeItsKeyInOneWrite) {
+    TempDir dir;
+    const std::string story =
+        dir.write("ronde.txt", "# Section 0\n[Narration]\nUne ronde.\n[/Narration]\n[Choix]\nTourner -> Section : 0\n");
+    Screen screen;
+    std::ostream out(&screen);
+    WatchedKeys keys(repeat("1\n", 20), screen);
+    std::istream in(&keys);
+    std::ostringstream err;
+    EXPECT_EQ(play_mode(story, {}, in, out, err), 0);
+    EXPECT_EQ(keys.reads, 40);
+    EXPECT_EQ(keys.reads_with_a_waiting_pacer, 0);
+    EXPECT_EQ(keys.reads_before_the_prompt_showed, 0);
+    EXPECT_LE(screen.flushes, keys.reads + 1);
+    EXPECT_TRUE(screen.text.ends_with("Merci d'avoir joué ./stories/ronde.txt !\n"));
+}
+
 TEST(RandomPlay, DrawsAreFairAndBelowTheirBound) {
     std::mt19937_64 generator(7);
     EXPECT_EQ(draw_below(generator, 1), 0u);
@@ -142,6 +203,44 @@ TEST(RandomPlay, SeedIsDrawnAndPrintedWhenNotGiven) {
     const Outcome run = command({dir.write("a.txt", "# Section 0\n[Fin]\n"), "--hasard", "3"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.starts_with((dir.path() / "a.txt").string() + ": 3 parties au hasard, graine ")) << run.out;
+}
+
+// A run that ends before every game asked for (the section budget spent,
+// or Ctrl-C) says so last on its report: how many were played, and how to
+// play the rest. Its status never reads as a clean bill.
+TEST(RandomPlay, RunCutShortTellsWhatWasNotPlayed) {
+    TempDir dir;
+    const PlayableStory story = load_playable_story(
+        dir.write("a.txt", "# Section 0\n[Choix]\nEntrer -> Section : 1\n\n# Section 1\n[Fin]\n"));
+    struct Case {
+        long long budget;
+        int interrupt_after;  // games, or -1
+        std::string header, last;
+    };
+    const std::string file = story.file + ": ";
+    for (const Case& cut : {
+             Case{5, -1, "3 parties au hasard, graine 5",
+                  "arrêt après 6 sections jouées (plafond : 5) : 3 parties jouées sur 10 demandées, 7 non jouées "
+                  "(pour les jouer : --hasard 7 --graine 8)"},
+             Case{1000, 9, "9 parties au hasard, graine 5",
+                  "interrompu (Ctrl-C) : 9 parties jouées sur 10 demandées, 1 non jouée "
+                  "(pour la jouer : --hasard 1 --graine 14)"},
+             Case{1000, 0, "0 partie au hasard, graine 5",
+                  "interrompu (Ctrl-C) : 0 partie jouée sur 10 demandées, 10 non jouées "
+                  "(pour les jouer : --hasard 10 --graine 5)"},
+         }) {
+        std::atomic<bool> interrupted{false};
+        RandomPlayBounds bounds{cut.budget, &interrupted, [&](const RandomPlayReport& so_far) {
+                                    if (so_far.playthroughs == cut.interrupt_after) interrupted = true;
+                                }};
+        const RandomPlayReport report =
+            play_at_random(*story.sections, story.section_count, story.story_path, 5, 10, bounds);
+        std::ostringstream out;
+        EXPECT_EQ(print_random_report(out, story, report), 1) << cut.last;
+        const std::string text = out.str();
+        EXPECT_TRUE(text.starts_with(file + cut.header + "\n")) << text;
+        EXPECT_TRUE(text.ends_with("\n" + file + cut.last + "\n")) << text;
+    }
 }
 
 // --help and --version answer wherever they come; any other misuse prints

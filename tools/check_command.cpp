@@ -218,7 +218,9 @@ constexpr ModeRow modes[] = {
     {"--hasard", "--hasard N [--graine S] FICHIER", "--hasard N",
      "joue N parties au hasard, la partie i avec la graine S + i (S tirée au hasard sans\n"
      "               --graine) : sections et choix pris, jamais pris, erreurs rencontrées et boucles ;\n"
-     "               code 1 s'il y a eu une erreur ou une boucle.\n",
+     "               n'en commence plus après 250000 sections jouées en tout, ni après Ctrl-C, et dit\n"
+     "               combien n'ont pas été jouées ; code 1 s'il y a eu une erreur ou une boucle,\n"
+     "               ou si des parties n'ont pas été jouées.\n",
      read_playthroughs, true, play_at_random},
     {"--rejouer", "--rejouer PARTIE...", "--rejouer",
      "rejoue chaque partie enregistrée sur l'histoire telle qu'elle est et montre où ce que\n"
@@ -245,6 +247,7 @@ constexpr ModeRow modes[] = {
      nullptr, false, publish},
 };
 
+static_assert(random_play_section_budget == 250'000, "the --hasard row gives the budget");
 static_assert(modes[play_row].option == "--jouer" && modes[walkthrough_row].option == "--parcours" &&
               modes[random_row].option == "--hasard" && modes[stats_row].option == "--stats" &&
               modes[replay_row].option == "--rejouer" && modes[publish_row].option == "--publier");

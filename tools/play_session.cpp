@@ -95,6 +95,38 @@ void ColourFilter::pass_on() {
     held_.erase(0, keep);
 }
 
+HeldOutput::HeldOutput(std::ostream& out) : out_(out) { setp(buffer_.get(), buffer_.get() + buffer_bytes); }
+
+HeldOutput::~HeldOutput() { pass_on(); }
+
+void HeldOutput::pass_on() {
+    if (pptr() == pbase()) return;
+    out_.write(pbase(), pptr() - pbase());
+    out_.flush();
+    setp(buffer_.get(), buffer_.get() + buffer_bytes);
+}
+
+HeldOutput::int_type HeldOutput::overflow(int_type c) {
+    pass_on();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+// The game flushes after every typed byte: held until the next read of the keys.
+int HeldOutput::sync() { return 0; }
+
+KeysAfterOutput::int_type KeysAfterOutput::underflow() {
+    held_.pass_on();
+    if (source_ == nullptr) return traits_type::eof();
+    const int_type c = source_->sbumpc();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return c;
+    key_ = traits_type::to_char_type(c);
+    setg(&key_, &key_, &key_ + 1);
+    return c;
+}
+
 bool OneStoryShelf::choose(StoryPath& story_path) {
     const std::array names{story_.file_name};
     return select_story(names, story_path);
@@ -102,8 +134,11 @@ bool OneStoryShelf::choose(StoryPath& story_path) {
 
 ShelvedStory OneStoryShelf::load(const StoryPath&) { return {story_.sections.get(), story_.section_count}; }
 
-InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer)
-    : slot_(resume_at), console_(Console{&keys, &out, &pacer_}), save_(slot_) {
+InMemoryGame::InMemoryGame(std::istream& keys, std::ostream& out, int resume_at, PlayObserver* observer,
+                           Typing typing)
+    : slot_(resume_at),
+      console_(Console{&keys, &out, typing == Typing::clocked ? static_cast<Pacer*>(&clocked_) : &at_once_}),
+      save_(slot_) {
     if (observer) observer_.emplace(*observer);
 }
 
@@ -143,14 +178,18 @@ int play_mode(const std::string& file, const PlayOptions& options, std::istream&
     }
     ColourFilter filter(out);
     std::ostream plain(&filter);
-    std::ostream& shown = options.plain ? plain : out;
+    HeldOutput held(options.plain ? plain : out);
+    std::ostream screen(&held);
+    KeysAfterOutput keys(in.rdbuf(), held);
+    std::istream keyboard(&keys);
     const PlayStart start{false, from.value_or(0)};
     if (!options.recording) {
-        play_in_memory(story, start, in, shown);
-        return status_clean;
+        play_in_memory(story, start, keyboard, screen);
+        return status_clean;  // what is still held is passed on as held and filter go
     }
-    SessionTap tap(in, shown);
+    SessionTap tap(keyboard, screen);
     play_in_memory(story, start, tap.in(), tap.out());
+    held.pass_on();
     const Recording recording{story_reference(file, *options.recording), start, !options.plain, tap.keys(),
                               options.plain ? without_colours(tap.output()) : tap.output()};
     recording_file << format_recording(recording);

@@ -58,10 +58,24 @@ private:
     int section_;
 };
 
+// How a game in memory types its texts; neither way ever waits.
+enum class Typing {
+    clocked,  // byte by byte, on a clock that jumps to each byte's deadline: it tells what a player would wait
+    at_once,  // each text in one piece, as for a player who asks for the rest of every text: for a game nobody reads
+};
+
+// The pacer of Typing::at_once: the rest of every text is asked for before
+// its first byte.
+class AtOncePacer final : public Pacer {
+public:
+    Clock::time_point now() override { return {}; }
+    ByteWaitEnd wait_for_byte(Clock::time_point) override { return ByteWaitEnd::rest_asked; }
+};
+
 // The one way the tools play a story in memory: for as long as it lives, the
-// game reads its keys from `keys`, writes to `out`, types without pauses,
-// saves only into a TrialSaveSlot starting at `resume_at`, and tells its
-// events to `observer` when given. Nothing is written to disk.
+// game reads its keys from `keys`, writes to `out`, types without pauses (as
+// `typing` says), saves only into a TrialSaveSlot starting at `resume_at`,
+// and tells its events to `observer` when given. Nothing is written to disk.
 //
 // The engine's seams stay process-wide rather than passed down as a context:
 // the engine's entry points have fixed signatures the game's contract names,
@@ -70,12 +84,14 @@ private:
 // the tools set all of them, once.
 class InMemoryGame {
 public:
-    InMemoryGame(std::istream& keys, std::ostream& out, int resume_at = 0, PlayObserver* observer = nullptr);
+    InMemoryGame(std::istream& keys, std::ostream& out, int resume_at = 0, PlayObserver* observer = nullptr,
+                 Typing typing = Typing::clocked);
     InMemoryGame(const InMemoryGame&) = delete;
     InMemoryGame& operator=(const InMemoryGame&) = delete;
 
 private:
-    InstantPacer pacer_;
+    InstantPacer clocked_;
+    AtOncePacer at_once_;
     TrialSaveSlot slot_;
     ConsoleOverride console_;
     SaveSlotOverride save_;
@@ -120,6 +136,50 @@ private:
 
     std::ostream& out_;
     std::string held_;
+};
+
+// What a game in memory writes for the author to read, held and passed on
+// to `out` in large pieces: the typewriter flushes after every byte, which on
+// a real output would be one system call a byte. What is held goes on when
+// the buffer is full, at pass_on() (KeysAfterOutput calls it before every
+// read of the keys), and when the buffer goes; the game's own flushes pass
+// nothing on. The bytes are the game's, unchanged.
+class HeldOutput final : public std::streambuf {
+public:
+    explicit HeldOutput(std::ostream& out);
+    ~HeldOutput() override;
+    HeldOutput(const HeldOutput&) = delete;
+    HeldOutput& operator=(const HeldOutput&) = delete;
+
+    // Writes out what is held, and flushes `out`.
+    void pass_on();
+
+protected:
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    static constexpr std::size_t buffer_bytes = 64 * 1024;
+
+    std::ostream& out_;
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(buffer_bytes);
+};
+
+// The keys of `source`, handed on one byte at a time, for a game whose output
+// `held` holds: before each byte is asked of `source`, where a player may
+// still be typing it, what the game wrote goes to the author's screen, so
+// that the prompt is there before the game waits.
+class KeysAfterOutput final : public std::streambuf {
+public:
+    KeysAfterOutput(std::streambuf* source, HeldOutput& held) : source_(source), held_(held) {}
+
+protected:
+    int_type underflow() override;
+
+private:
+    std::streambuf* source_;
+    HeldOutput& held_;
+    char key_ = 0;
 };
 
 // The keys typed at the choice menus, as shown to authors: "« 1 2 1 »".

@@ -1,9 +1,19 @@
 #include "random_play.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
 #include <ostream>
 #include <streambuf>
 #include <utility>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "console.hpp"
 #include "game_engine.hpp"
@@ -19,17 +29,46 @@ constexpr std::uint64_t extra_entry_odds = 10;
 // The answer at the replay question: anything but "o" means no.
 constexpr std::string_view replay_answer = "n\n";
 
+// Where the report keeps the record of each place an error happens, so that
+// the report's map is searched once per place and not at every occurrence:
+// a loop can meet the same error on every turn.
+class ErrorSlots {
+public:
+    explicit ErrorSlots(RandomPlayReport& report) : report_(report) {}
+
+    ErrorRecord& at(const ErrorPlace& place) {
+        const auto kind = static_cast<std::size_t>(place.kind);
+        const auto section = static_cast<std::size_t>(place.section);
+        const auto index = static_cast<std::size_t>(place.index);
+        const bool has_slot =
+            kind < kinds && place.section >= 0 && section < max_sections && place.index >= 0 && index < per_section;
+        if (!has_slot) return report_.errors[place];
+        ErrorRecord*& slot = slots_[(kind * max_sections + section) * per_section + index];
+        if (slot == nullptr) slot = &report_.errors[place];  // a map's records stay where they are
+        return *slot;
+    }
+
+private:
+    static constexpr std::size_t kinds = 3;  // the RandomErrorKind values; a later one is looked up in the map
+    static constexpr std::size_t per_section = std::max<std::size_t>(max_section_items, max_choices);
+
+    RandomPlayReport& report_;
+    std::vector<ErrorRecord*> slots_ = std::vector<ErrorRecord*>(kinds * max_sections * per_section, nullptr);
+};
+
 // The player of one playthrough: the engine reads its keys from this
 // buffer, which makes up the answer to the prompt the engine announced last,
 // and the engine's events tell it where the game stands and what went wrong.
 class RandomPlayer final : public std::streambuf, public PlayObserver {
 public:
-    RandomPlayer(std::uint64_t seed, RandomPlayReport& report) : generator_(seed), seed_(seed), report_(report) {}
+    RandomPlayer(std::uint64_t seed, RandomPlayReport& report, ErrorSlots& errors)
+        : generator_(seed), seed_(seed), report_(report), errors_(errors) {}
 
     void on_event(const PlayEvent& event) override {
         switch (event.kind) {
             case PlayEventKind::section_entered:
                 ++report_.section_visits[static_cast<std::size_t>(event.section)];
+                ++report_.sections_entered;
                 recent_[entered_++ % recent_.size()] = event.section;
                 extra_used_ = false;
                 return;
@@ -103,7 +142,7 @@ private:
     }
 
     ErrorRecord& note_error(const ErrorPlace& place) {
-        ErrorRecord& record = report_.errors[place];
+        ErrorRecord& record = errors_.at(place);
         if (record.count++ == 0) {
             record.first_seed = seed_;
             record.first_keys = keys_;
@@ -114,6 +153,7 @@ private:
     std::mt19937_64 generator_;
     std::uint64_t seed_;
     RandomPlayReport& report_;
+    ErrorSlots& errors_;
     bool at_menu_ = false;  // the prompt announced last is a choice menu, numbered as menu_
     MenuNumbers menu_;
     bool extra_used_ = false;  // the inventory or save entry answered this menu last
@@ -160,18 +200,30 @@ std::vector<int> last_cycle(std::span<const int> entered) {
 }
 
 RandomPlayReport play_at_random(const SectionTable& sections, int section_count, std::string_view story_path,
-                                std::uint64_t seed, int playthroughs) {
+                                std::uint64_t seed, int playthroughs, const RandomPlayBounds& bounds) {
     RandomPlayReport report;
     report.seed = seed;
-    report.playthroughs = playthroughs;
+    report.asked = playthroughs;
+    report.section_budget = bounds.section_budget;
     report.section_visits.assign(static_cast<std::size_t>(section_count), 0);
     report.option_picks.assign(static_cast<std::size_t>(section_count), {});
+    ErrorSlots errors(report);
     DiscardingBuffer discard;
     std::ostream out(&discard);
-    for (int i = 0; i < playthroughs; ++i) {
-        RandomPlayer player(seed + static_cast<std::uint64_t>(i), report);
+    for (; report.playthroughs < playthroughs; ++report.playthroughs) {
+        if (bounds.between_playthroughs) bounds.between_playthroughs(report);
+        if (bounds.interrupted != nullptr && bounds.interrupted->load()) {
+            report.end = RandomPlayEnd::interrupted;
+            break;
+        }
+        if (report.sections_entered >= bounds.section_budget) {
+            report.end = RandomPlayEnd::budget_spent;
+            break;
+        }
+        RandomPlayer player(seed + static_cast<std::uint64_t>(report.playthroughs), report, errors);
         std::istream in(&player);
-        const InMemoryGame game(in, out, 0, &player);
+        // Nobody reads the texts: each is written in one piece.
+        const InMemoryGame game(in, out, 0, &player, Typing::at_once);
         start_game(sections, section_count, story_path);
     }
     return report;
@@ -250,6 +302,25 @@ void add_loops(const PlayableStory& story, const RandomPlayReport& report, std::
     }
 }
 
+// "jouée", "jouées": a participle agreeing with a count of parties.
+std::string agreed(std::string_view participle, long long count) {
+    return std::string(participle) + (count > 1 ? "s" : "");
+}
+
+// What a run that ended early did not play, and how to play it.
+std::string unplayed(const RandomPlayReport& report) {
+    const int left = report.asked - report.playthroughs;
+    const std::string why = report.end == RandomPlayEnd::interrupted
+                                ? std::string("interrompu (Ctrl-C)")
+                                : "arrêt après " + std::to_string(report.sections_entered) +
+                                      " sections jouées (plafond : " + std::to_string(report.section_budget) + ")";
+    const std::uint64_t next_seed = report.seed + static_cast<std::uint64_t>(report.playthroughs);
+    return why + " : " + count_of(report.playthroughs, "partie") + " " + agreed("jouée", report.playthroughs) +
+           " sur " + std::to_string(report.asked) + " " + agreed("demandée", report.asked) + ", " +
+           std::to_string(left) + " non " + agreed("jouée", left) + " (pour " + (left > 1 ? "les" : "la") +
+           " jouer : --hasard " + std::to_string(left) + " --graine " + std::to_string(next_seed) + ")";
+}
+
 }  // namespace
 
 int print_random_report(std::ostream& out, const PlayableStory& story, const RandomPlayReport& report) {
@@ -272,8 +343,95 @@ int print_random_report(std::ostream& out, const PlayableStory& story, const Ran
     out << story.file << ": " << count_of(never_reached, "section") << " jamais atteinte" << (never_reached > 1 ? "s" : "")
         << ", " << never_picked << " choix jamais pris, " << count_of(static_cast<long long>(report.errors.size()), "erreur")
         << ", " << count_of(report.loops, "boucle") << '\n';
-    return report.errors.empty() && report.loops == 0 ? status_clean : status_warnings;
+    if (report.end != RandomPlayEnd::all_played) out << story.file << ": " << unplayed(report) << '\n';
+    // A report on fewer playthroughs than asked for is not a clean bill.
+    const bool clean = report.errors.empty() && report.loops == 0 && report.end == RandomPlayEnd::all_played;
+    return clean ? status_clean : status_warnings;
 }
+
+namespace {
+
+std::atomic<bool> interrupt_asked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+void ask_interrupt(int) {
+    interrupt_asked = true;
+    std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C stops at once
+}
+
+// For as long as it lives, Ctrl-C asks the run to end: the playthrough under
+// way plays on to its end and the report tells what was played. Where
+// Ctrl-C was ignored, it still is.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        interrupt_asked = false;
+        previous_ = std::signal(SIGINT, ask_interrupt);
+        if (previous_ == SIG_IGN) std::signal(SIGINT, SIG_IGN);
+    }
+    ~InterruptGuard() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler previous_;
+};
+
+bool standard_error_is_a_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// How far a run has got, on one line of the author's terminal rewritten in
+// place, at most every tenth of a second and not before the first tenth;
+// wiped when it goes, so that only the report stays.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::ostream& err) : err_(err) {}
+    ~ProgressLine() {
+        if (width_ > 0) err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+    }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void show(const RandomPlayReport& so_far) {
+        const Clock::time_point now = Clock::now();
+        if (now < next_) return;
+        next_ = now + interval;
+        const long long percent = std::min(100 * so_far.sections_entered / std::max(so_far.section_budget, 1LL), 100LL);
+        const std::string line = "orlimar-check --hasard : " + count_of(so_far.playthroughs, "partie") + " sur " +
+                                 std::to_string(so_far.asked) + ", " + std::to_string(percent) +
+                                 " % du plafond de sections (Ctrl-C arrête et donne le bilan)";
+        err_ << '\r' << line << std::flush;
+        width_ = std::max(width_, line.size());
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds interval{100};
+
+    std::ostream& err_;
+    Clock::time_point next_ = Clock::now() + interval;
+    std::size_t width_ = 0;
+};
+
+RandomPlayReport play_watched(const PlayableStory& story, std::uint64_t seed, int playthroughs, std::ostream& err) {
+    const InterruptGuard interrupt;
+    RandomPlayBounds bounds;
+    bounds.interrupted = &interrupt_asked;
+    std::optional<ProgressLine> progress;
+    if (&err == &std::cerr && standard_error_is_a_terminal()) {
+        progress.emplace(err);
+        bounds.between_playthroughs = [&progress](const RandomPlayReport& so_far) { progress->show(so_far); };
+    }
+    return play_at_random(*story.sections, story.section_count, story.story_path, seed, playthroughs, bounds);
+}
+
+}  // namespace
 
 int random_mode(const std::string& file, int playthroughs, std::optional<std::uint64_t> seed, std::ostream& out,
                 std::ostream& err) {
@@ -283,7 +441,6 @@ int random_mode(const std::string& file, int playthroughs, std::optional<std::ui
         std::random_device entropy;
         seed = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
     }
-    const RandomPlayReport report =
-        play_at_random(*story.sections, story.section_count, story.story_path, *seed, playthroughs);
+    const RandomPlayReport report = play_watched(story, *seed, playthroughs, err);
     return print_random_report(out, story, report);
 }
