@@ -205,9 +205,9 @@ std::string resume_message(const MissingItem& missing, std::string_view item) {
 // it, unless a new game already can.
 void check_resumed_items(const SectionTable& sections, int section_count, const StoryPlaces& lines,
                          const GainedItems& gained, const std::vector<MissingItem>& new_game,
-                         std::vector<Diagnostic>& out) {
-    const MissingItemSearch search =
-        find_missing_items_on_resume(sections, section_count, save_points(sections, section_count), new_game);
+                         std::size_t item_states, std::vector<Diagnostic>& out) {
+    const MissingItemSearch search = find_missing_items_on_resume(sections, section_count,
+                                                                  save_points(sections, section_count), new_game, item_states);
     std::map<std::string_view, const MissingItem*> first_per_item;
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
@@ -223,14 +223,14 @@ void check_resumed_items(const SectionTable& sections, int section_count, const 
                                 gained.hint_for(name)));
     }
     if (!search.complete) {
-        out.push_back(remark_at(0, "analyse des reprises interrompue après " + std::to_string(max_item_search_states) +
+        out.push_back(remark_at(0, "analyse des reprises interrompue après " + std::to_string(item_states) +
                                        " états : des objets manquants après une reprise peuvent ne pas être signalés"));
     }
 }
 
-void check_items(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+void check_items(const SectionTable& sections, int section_count, const StoryPlaces& lines, std::size_t item_states,
                  std::vector<Diagnostic>& out) {
-    const MissingItemSearch search = find_missing_items(sections, section_count);
+    const MissingItemSearch search = find_missing_items(sections, section_count, item_states);
     const GainedItems gained(sections, section_count, lines);
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
@@ -241,20 +241,21 @@ void check_items(const SectionTable& sections, int section_count, const StoryPla
     }
     if (!search.complete) {
         out.push_back(warning_at(0, "analyse des objets interrompue après " +
-                                        std::to_string(max_item_search_states) +
+                                        std::to_string(item_states) +
                                         " états : des objets manquants peuvent ne pas être signalés"));
     }
-    check_resumed_items(sections, section_count, lines, gained, search.missing, out);
+    check_resumed_items(sections, section_count, lines, gained, search.missing, item_states, out);
 }
 
 }  // namespace
 
-std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_count, const StoryPlaces& lines) {
+std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+                                      std::size_t item_states) {
     std::vector<Diagnostic> result;
     const int count = loaded_count(section_count);
     if (count == 0) return result;
     check_targets(sections, count, lines, result);
     check_sections(sections, count, lines, result);
-    check_items(sections, count, lines, result);
+    check_items(sections, count, lines, item_states, result);
     return result;
 }
