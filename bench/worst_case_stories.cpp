@@ -184,6 +184,15 @@ std::string stray_lines_story(long long lines) {
     return story;
 }
 
+std::string endless_narration_story(long long lines) {
+    std::string story = header(0) + std::string(narration_marker) + "\n";
+    story.reserve(story.size() + 8 * static_cast<std::size_t>(std::max(0LL, lines)));
+    for (long long line = 0; line < lines; ++line) {
+        story += line % 10 == 9 ? std::string(section_marker) + "\n" : "texte\n";
+    }
+    return story;
+}
+
 std::string repeated_blocks_story(long long lines) {
     const std::string blocks = short_narration(0) + std::string(dialogue_marker) + "\n- Marie : Bonjour\n\n" +
                                std::string(choice_marker) + "\n" + option("Finir", end_section_id) + "\n" +
@@ -203,6 +212,8 @@ std::vector<WorstCaseStory> worst_case_stories(long long stray_lines) {
         {"fins.txt", "397 endings along a chain of the longest texts", many_endings_story()},
         {"lignes-egarees.txt", "one section, then " + std::to_string(stray_lines) + " ignored lines",
          stray_lines_story(stray_lines)},
+        {"narration-sans-fin.txt", "a narration never closed, then " + std::to_string(stray_lines) + " lines",
+         endless_narration_story(stray_lines)},
         {"blocs-repetes.txt", std::to_string(stray_lines) + " lines of blocks that replace each other",
          repeated_blocks_story(stray_lines)},
     };

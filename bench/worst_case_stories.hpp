@@ -48,6 +48,10 @@ std::string many_endings_story();
 // One section, then `lines` ignored lines.
 std::string stray_lines_story(long long lines);
 
+// One section whose narration is never closed and reads the `lines` lines
+// that follow as text: one in ten a section header, the others plain text.
+std::string endless_narration_story(long long lines);
+
 // One section whose blocks come again and again, `lines` lines in all: each
 // block replaces the one before, and each says so.
 std::string repeated_blocks_story(long long lines);
