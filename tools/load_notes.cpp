@@ -353,11 +353,12 @@ void tell_at_most(std::vector<Diagnostic> found, std::vector<Diagnostic>& out) {
 void describe_unexamined(const NoticeCollector::Untold& rest, int examined, std::string_view what,
                          std::string_view unreported, std::vector<Diagnostic>& out) {
     if (rest.count == 0) return;
+    const std::string which =
+        rest.count == 1 ? "1 autre, ligne " + std::to_string(rest.first_line) + ", n'est pas examinée"
+                        : std::to_string(rest.count) + " autres, de la ligne " + std::to_string(rest.first_line) +
+                              " à la ligne " + std::to_string(rest.last_line) + ", ne sont pas examinées";
     out.push_back(warning_at(rest.first_line, "analyse des " + std::string(what) + " interrompue après " +
-                                                  std::to_string(examined) + " lignes : " +
-                                                  std::to_string(rest.count) + " autres, de la ligne " +
-                                                  std::to_string(rest.first_line) + " à la ligne " +
-                                                  std::to_string(rest.last_line) + ", ne sont pas examinées ; " +
+                                                  std::to_string(examined) + " lignes : " + which + " ; " +
                                                   std::string(unreported) + " peuvent ne pas être signalés"));
 }
 
