@@ -12,8 +12,10 @@ folder (DIR with --keep, which is then left in place). Each run is alone on
 the machine: nothing runs in parallel.
 
 --lsp is timed on one didChange round trip: from sending the change (one
-blank inserted in the first header) to reading the diagnostics it brings;
-its memory is that of the whole session, opening included.
+blank inserted in the first header) to reading the diagnostics it brings
+(a request sent behind the change marks the end of what it brings); its
+memory is that of the whole session, opening included. A document the
+server drops unread (a message past its transport's bound) is noted so.
 
 Every run is stopped after 300 s and refused more than 4 GiB of address
 space. Targets: 1 s and 256 MiB for the check, --parcours, --stats and --lsp on
@@ -132,11 +134,19 @@ def receive(process):
     return json.loads(body), length
 
 
-def receive_diagnostics(process):
+def after_diagnostics(process, request_id):
+    """Sends a request behind what was sent, then reads up to its answer; the
+    size of the diagnostics published on the way, or None when there were none
+    (the server drops a message past its own size bound)."""
+    send(process, {"jsonrpc": "2.0", "id": request_id, "method": "textDocument/documentSymbol",
+                   "params": {"textDocument": {"uri": "file:///nothing-open.txt"}}})
+    published = None
     while True:
         message, size = receive(process)
         if message.get("method") == "textDocument/publishDiagnostics":
-            return message, size
+            published = size
+        if message.get("id") == request_id:
+            return published
 
 
 def run_language_server(checker, story_path):
@@ -155,19 +165,19 @@ def run_language_server(checker, story_path):
                        "params": {"textDocument": {"uri": uri, "languageId": "orlimar", "version": 1,
                                                    "text": text}}})
         del text
-        receive_diagnostics(process)
+        opened = after_diagnostics(process, 2) is not None
         at = {"line": 0, "character": 9}
         start = time.monotonic()
         send(process, {"jsonrpc": "2.0", "method": "textDocument/didChange",
                        "params": {"textDocument": {"uri": uri, "version": 2},
                                   "contentChanges": [{"range": {"start": at, "end": at}, "text": " "}]}})
-        _, size = receive_diagnostics(process)
+        size = after_diagnostics(process, 3) or 0
         seconds = time.monotonic() - start
-        send(process, {"jsonrpc": "2.0", "id": 2, "method": "shutdown"})
+        send(process, {"jsonrpc": "2.0", "id": 4, "method": "shutdown"})
         receive(process)
         send(process, {"jsonrpc": "2.0", "method": "exit"})
         process.stdin.close()
-        note = ""
+        note = "" if opened else "document non ouvert (message trop long)"
     except (EOFError, BrokenPipeError, ValueError) as problem:
         seconds, size, note = float("nan"), 0, "échec : %s" % problem
     finally:

@@ -142,7 +142,8 @@ TEST(LspServer, DiagnosticsAgreeWithTheCommandLine) {
 }
 
 // A document past the bound is not checked: its one warning says so, and
-// shrinking it back under the bound brings the checks again.
+// shrinking it back under the bound brings the checks again. A message too
+// long to be read at all is said to the editor's user.
 TEST(LspServer, ADocumentTooLongToCheckSaysSo) {
     EditorStory story;
     story.document.assign("# Section 0\n[Choix]\nA -> Section : 7\n");
@@ -155,6 +156,12 @@ TEST(LspServer, ADocumentTooLongToCheckSaysSo) {
     recheck(story, 37);
     ASSERT_EQ(story.checked.diagnostics.size(), 1u);
     EXPECT_NE(story.checked.diagnostics[0].message.find("la section 7, qui n'existe pas"), std::string::npos);
+    const Served served = serve(framed_json(request(1, "initialize")) + "Content-Length: 99999999999\r\n\r\n");
+    ASSERT_EQ(served.messages.size(), 2u);
+    EXPECT_EQ(served.messages[1]["method"], "window/showMessage");
+    EXPECT_EQ(served.messages[1]["params"]["message"],
+              "orlimar-check --lsp : message de 99999999999 octets ignoré (plus de 33554432 octets) : le document qu'il porte "
+              "n'est ni lu ni vérifié ; lancez orlimar-check FICHIER dans un terminal");
 }
 
 }  // namespace
