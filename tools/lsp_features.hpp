@@ -18,8 +18,8 @@ struct EditorStory {
     CheckedStory checked;
 };
 
-// The largest document checked while the author types, 16 MiB: some 40
-// times the largest story the format's caps can hold, and the size at which
+// The largest document checked while the author types, 16 MiB: more than
+// 30 times the largest story the format's caps can hold, and the size at which
 // one check, the document's copies and its line index still take under a
 // second and 256 MB. A larger one gets a single warning instead.
 inline constexpr std::size_t max_checked_document_bytes = std::size_t{16} << 20;
