@@ -5,6 +5,8 @@ process and the size of what it wrote.
 
 Usage: bench/worst_case.py BUILD_DIR [--stray-lines N] [--only STORY] [--keep DIR]
 
+Peak memory is read by GNU time (/usr/bin/time) when it is there.
+
 BUILD_DIR is a build of the default preset holding tools/orlimar-check and
 bench/orlimar_worst_cases (cmake --build --preset default --target
 orlimar_check orlimar_worst_cases). The stories are written into a scratch
@@ -67,6 +69,28 @@ class Run:
         self.note = note
 
 
+TIME = "/usr/bin/time"  # GNU time (Debian: time); without it, peaks include this script's own memory
+
+
+def measured(command, scratch):
+    """`command` run under GNU time when there is one, which writes the peak
+    memory of the command alone into a file: a child of this script counts, in
+    its own peak, what it shared with the script between fork and exec."""
+    if not os.path.exists(TIME):
+        return command, None
+    path = os.path.join(scratch, "peak")
+    return [TIME, "-f", "%M", "-o", path] + command, path
+
+
+def peak_kib(usage, path):
+    if path is None:
+        return usage.ru_maxrss
+    with open(path) as f:
+        lines = f.read().split()
+    os.remove(path)
+    return int(lines[-1]) if lines else usage.ru_maxrss
+
+
 def limited():
     """In the child before it starts: a bound on its memory, so that a runaway
     run fails instead of taking the machine."""
@@ -99,14 +123,15 @@ def run_command(checker, args, keys, scratch):
         f.write(keys)
     with open(out_path, "wb") as out, open(keys_path, "rb") as stdin:
         start = time.monotonic()
-        process = subprocess.Popen([checker] + args, stdin=stdin, stdout=out, stderr=subprocess.STDOUT,
-                                   preexec_fn=limited)
+        command, peak_path = measured([checker] + args, scratch)
+        process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=subprocess.STDOUT, preexec_fn=limited)
         status, usage, timed_out = wait_with_timeout(process)
         seconds = time.monotonic() - start
     size = os.path.getsize(out_path)
+    peak = peak_kib(usage, peak_path)
     os.remove(out_path)
     shutil.rmtree(os.path.join(scratch, "transcriptions"), ignore_errors=True)
-    return Run(seconds, usage.ru_maxrss, size, status, "arrêté" if timed_out else "")
+    return Run(seconds, peak, size, status, "arrêté" if timed_out else "")
 
 
 # --- The language server ---------------------------------------------------------
@@ -152,12 +177,14 @@ def after_diagnostics(process, request_id):
             return published, told
 
 
-def run_language_server(checker, story_path):
+def run_language_server(checker, story_path, scratch):
+    # Started before the story is read, which this script then holds.
+    command, peak_path = measured([checker, "--lsp"], scratch)
+    process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, preexec_fn=limited)
     with open(story_path, encoding="utf-8", errors="surrogateescape") as f:
         text = f.read()
     uri = "file://" + os.path.abspath(story_path)
-    process = subprocess.Popen([checker, "--lsp"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL, preexec_fn=limited)
     timer = threading.Timer(TIMEOUT, process.kill)
     timer.start()
     try:
@@ -188,7 +215,7 @@ def run_language_server(checker, story_path):
     finally:
         timer.cancel()
     status, usage, timed_out = wait_with_timeout(process)
-    return Run(seconds, usage.ru_maxrss, size, status, "arrêté" if timed_out else note)
+    return Run(seconds, peak_kib(usage, peak_path), size, status, "arrêté" if timed_out else note)
 
 
 # --- Report ----------------------------------------------------------------------
@@ -225,7 +252,7 @@ def main():
                 continue
             path = os.path.join(stories_dir, name)
             runs = [(label, run_command(checker, args, keys, scratch)) for label, args, keys in modes(path, scratch)]
-            runs.append(("--lsp", run_language_server(checker, path)))
+            runs.append(("--lsp", run_language_server(checker, path, scratch)))
             for label, run in runs:
                 over = (run.seconds > TIME_TARGET or run.peak_kib > MEMORY_TARGET or
                         (run.note and run.note != "non lu, dit à l'éditeur"))
