@@ -50,10 +50,18 @@ TEST(Words, AreRunsBetweenBlanksThatHoldALetterOrADigit) {
 
 // The engine's clock, read while it plays, against the bytes each section
 // holds: narration at its speed, spoken lines at theirs, and the narration
-// again on an ending screen. Each walkthrough waits what its sections do.
+// again on an ending screen. Each walkthrough waits what its sections do,
+// also the end options timed on a longer walkthrough through their menu.
 TEST(Stats, TypingTimesAreWhatTheEngineTypesAndAddUpAlongEachWalkthrough) {
     using std::chrono::milliseconds;
-    for (const PlayableStory& story : sample_stories()) {
+    const TempDir folder;
+    std::vector<PlayableStory> stories = sample_stories();
+    stories.push_back(load_playable_story(folder.write(
+        "couloir.txt", "# Section 0\n[Narration]\nUn couloir.\n[/Narration]\n[Dialogue]\n- Marie : Avance.\n\n[Choix]\n"
+                       "Avancer -> Section : 1\nRenoncer -> Section : -1\n\n# Section 1\n[Narration]\nUne porte.\n"
+                       "[/Narration]\n[Choix]\nEntrer -> Section : 2\nRenoncer -> Section : -1\nAttendre -> Section : -1\n\n"
+                       "# Section 2\n[Narration]\nLa sortie.\n[/Narration]\n[Fin]\n")));
+    for (const PlayableStory& story : stories) {
         SCOPED_TRACE(story.file);
         ASSERT_GT(story.section_count, 0);
         const StoryStats stats = story_stats(story);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "lsp_features.hpp"
 #include "lsp_server.hpp"
 #include "lsp_text.hpp"
 #include "lsp_transport.hpp"
@@ -138,6 +139,29 @@ TEST(LspServer, DiagnosticsAgreeWithTheCommandLine) {
         ++compared;
     }
     EXPECT_GE(compared, 15);
+}
+
+// A document past the bound is not checked: its one warning says so, and
+// shrinking it back under the bound brings the checks again. A message too
+// long to be read at all is said to the editor's user.
+TEST(LspServer, ADocumentTooLongToCheckSaysSo) {
+    EditorStory story;
+    story.document.assign("# Section 0\n[Choix]\nA -> Section : 7\n");
+    recheck(story, 20);
+    ASSERT_EQ(story.checked.diagnostics.size(), 1u);
+    EXPECT_EQ(story.checked.diagnostics[0].message,
+              "document de 37 octets, trop long pour être vérifié pendant la frappe (plus de 20 octets) : rien n'y est "
+              "vérifié ; lancez orlimar-check FICHIER dans un terminal");
+    EXPECT_EQ(story.checked.section_count, 0);
+    recheck(story, 37);
+    ASSERT_EQ(story.checked.diagnostics.size(), 1u);
+    EXPECT_NE(story.checked.diagnostics[0].message.find("la section 7, qui n'existe pas"), std::string::npos);
+    const Served served = serve(framed_json(request(1, "initialize")) + "Content-Length: 99999999999\r\n\r\n");
+    ASSERT_EQ(served.messages.size(), 2u);
+    EXPECT_EQ(served.messages[1]["method"], "window/showMessage");
+    EXPECT_EQ(served.messages[1]["params"]["message"],
+              "orlimar-check --lsp : message de 99999999999 octets ignoré (plus de 33554432 octets) : le document qu'il porte "
+              "n'est ni lu ni vérifié ; lancez orlimar-check FICHIER dans un terminal");
 }
 
 }  // namespace

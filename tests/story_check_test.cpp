@@ -29,9 +29,10 @@ constexpr auto remark = Severity::remark;
 struct Expected { Severity severity; int line; std::string_view fragment; };  // fragment: part of the message
 
 // The story's diagnostics are exactly these, in this order.
-testing::AssertionResult diagnoses(std::string_view text, const std::vector<Expected>& expected) {
+testing::AssertionResult diagnoses(std::string_view text, const std::vector<Expected>& expected,
+                                   const CheckBounds& bounds = {}) {
     std::istringstream in{std::string(text), std::ios::binary};
-    const CheckedStory story = check_story(in, "histoire.txt");
+    const CheckedStory story = check_story(in, "histoire.txt", bounds);
     bool same = story.diagnostics.size() == expected.size();
     for (std::size_t i = 0; same && i < expected.size(); ++i) {
         const Diagnostic& d = story.diagnostics[i];
@@ -302,6 +303,96 @@ TEST(CheckItems, SearchStopsAtItsStateBoundOrOnceEveryLossIsFound) {
     ASSERT_TRUE(found.complete && found.missing.size() == 1);
     const MissingItem& m = found.missing[0];
     EXPECT_EQ(std::tie(m.section, m.item_index, m.path), std::tuple(0, 1, std::vector<int>{0}));
+}
+
+// Past each bound the checker says, in the report, what it did not look at
+// and with which bound; whatever lies past it goes unsaid. Tiny bounds here.
+TEST(CheckBounds, EachBoundSaysWhatItLeftUnexplored) {
+    // Each pass through 0 gains a pebble; the key is lost only once the
+    // inventory is full, which no search bounded at 3 states reaches.
+    const std::string pebbles = "# Section 0\n\"caillou\"\n[Choix]\nA -> Section : 1\nB -> Section : -1\n\n"
+                                "# Section 1\n\"clé\"\n<clé>\n[Choix]\nA -> Section : 0\n\n";
+    const CheckBounds three_states{.item_states = 3};
+    const CheckBounds two_lines{.examined_lines = 2};
+    const struct { std::string_view name; std::string text; CheckBounds bounds; std::vector<Expected> expected; } cases[]{
+        {"item_states", pebbles, three_states,
+         {{warning, 0, "analyse des objets interrompue après 3 états : des objets manquants peuvent ne pas être signalés"},
+          {remark, 0, "analyse des reprises interrompue après 3 états"}}},
+        {"item_states_unbounded", pebbles, {}, {{warning, 9, "l'inventaire est déjà plein (50 objets) quand la ligne 8"}}},
+        // The second narration block goes unexamined, and so does the block it replaces.
+        {"block_markers", "# Section 0\n[Narration]\nx\n[/Narration]\n[Narration]\ny\n[/Narration]\n[Fin]\n", two_lines,
+         {{warning, 5, "analyse des marqueurs de bloc interrompue après 2 lignes : 2 autres, de la ligne 5 à la ligne 7, "
+                       "ne sont pas examinées ; des blocs répétés"}}},
+        // The third line lacks its blank after the dash, unseen.
+        {"dialogue_lines", "# Section 0\n[Dialogue]\n- A : b\n- A : c\n-A : d\n\n[Fin]\n", two_lines,
+         {{warning, 5, "analyse des répliques interrompue après 2 lignes : 1 autre, ligne 5, n'est pas examinée"}}},
+        {"narration_lines", "# Section 0\n[Narration]\na\nb\n[/Narraton]\n[/Narration]\n[Fin]\n", two_lines,
+         {{warning, 5, "analyse des lignes de narration interrompue après 2 lignes : 1 autre, ligne 5, n'est pas "
+                       "examinée ; des « [/Narration] » mal écrits peuvent ne pas être signalés"}}},
+        // The header swallowed third still counts among those that do not open.
+        {"markers_in_a_narration", "# Section 0\n[Fin]\n[Narration]\n[Fin]\n# Section 1\n# Section 2\n[/Narration]\n", two_lines,
+         {{warning, 4, "dont les en-têtes « # Section 1 » (ligne 5) et 1 autre : ces 2 sections ne s'ouvrent pas"},
+          {warning, 6, "analyse des marqueurs lus comme du texte dans une narration interrompue après 2 lignes : 1 autre, "
+                       "ligne 6"}}},
+    };
+    for (const auto& c : cases) EXPECT_TRUE(diagnoses(c.text, c.expected, c.bounds)) << c.name;
+}
+
+// What is read off the lines kept is told twenty problems per kind too.
+TEST(CheckBounds, ProblemsFoundAfterReadingAreToldTwentyPerKind) {
+    std::string text = "# Section 0\n[Fin]\n";
+    for (int block = 0; block < 23; ++block) text += "[Narration] x\ny\n[/Narration]\n";
+    std::vector<Expected> told;
+    for (int block = 0; block < 23; ++block) {
+        const int line = 3 + 3 * block;
+        if (block < 20) told.push_back({warning, line, "texte sur la ligne du marqueur « [Narration] »"});
+        if (block > 0 && block <= 20) told.push_back({warning, line, "un autre bloc « [Narration] » dans la section 0"});
+        if (block == 20) told.push_back({warning, line, "et 3 autres lignes du même genre, de la ligne 63 à la ligne 69"});
+        if (block == 21) told.push_back({warning, line, "et 2 autres lignes du même genre, de la ligne 66 à la ligne 69"});
+    }
+    EXPECT_TRUE(diagnoses(text, told));
+}
+
+// A story made up as it is read: a head, then one line again and again.
+class RepeatedLines final : public std::streambuf {
+public:
+    RepeatedLines(std::string head, std::string_view line, long long times)
+        : head_(std::move(head)), chunk_(repeat(line, 4096)), line_size_(line.size()), times_(times) {}
+
+protected:
+    int_type underflow() override {
+        if (!head_read_) {
+            head_read_ = true;
+            setg(head_.data(), head_.data(), head_.data() + head_.size());
+        } else {
+            const long long lines = std::min<long long>(4096, times_);
+            if (lines <= 0) return traits_type::eof();
+            times_ -= lines;
+            setg(chunk_.data(), chunk_.data(), chunk_.data() + static_cast<std::ptrdiff_t>(lines) * line_size_);
+        }
+        return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : underflow();
+    }
+
+private:
+    std::string head_;
+    std::string chunk_;
+    std::ptrdiff_t line_size_;
+    long long times_;
+    bool head_read_ = false;
+};
+
+// Ten million ignored lines: twenty warnings and a count, whatever the
+// file's length.
+TEST(CheckBounds, TenMillionStrayLinesGiveTwentyWarningsAndACount) {
+    RepeatedLines story_text("# Section 0\n[Fin]\n", "x\n", 10'000'000);
+    std::istream in(&story_text);
+    const CheckedStory story = check_story(in, "égarées.txt");
+    std::ostringstream report;
+    print_diagnostics(report, "égarées.txt", story.diagnostics);
+    EXPECT_LT(report.str().size(), 4096U);
+    ASSERT_EQ(story.diagnostics.size(), 21U) << report.str();
+    EXPECT_EQ(story.diagnostics.back().message,
+              "et 9999980 autres lignes du même genre, de la ligne 23 à la ligne 10000002 : elles ne sont pas détaillées");
 }
 
 TEST(CheckCommand, BadArgumentsGiveTheUsageAndStatusTwo) {

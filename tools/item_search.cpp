@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
+#include <string>
+#include <string_view>
 #include <sstream>
-#include <unordered_set>
 #include <utility>
 
 #include "console.hpp"
@@ -118,6 +119,67 @@ HeldItems key_items(std::string_view key) {
 // Lose-item lines as (section, item index).
 using LoseLine = std::pair<int, int>;
 
+// The states seen, each key stored once in large blocks that never move and
+// found again through an open-addressing table of state numbers: no
+// allocation per state and no copying as the table grows, so that a search
+// at its bound stays well within a second.
+class StateTable {
+public:
+    // The number of the state with this key, or -1.
+    [[nodiscard]] int find(std::string_view key) const {
+        if (slots_.empty()) return -1;
+        for (std::size_t at = hash(key) & mask(); slots_[at] != 0; at = (at + 1) & mask()) {
+            const int state = static_cast<int>(slots_[at]) - 1;
+            if (key_of(state) == key) return state;
+        }
+        return -1;
+    }
+
+    // Stores a key that find() did not know; returns its number.
+    int add(std::string_view key) {
+        if (2 * (keys_.size() + 1) > slots_.size()) grow();
+        const auto state = static_cast<int>(keys_.size());
+        if (blocks_.empty() || block_used_ + key.size() > block_size) {
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(std::max(block_size, key.size())));
+            block_used_ = 0;
+        }
+        char* stored = blocks_.back().get() + block_used_;
+        std::copy(key.begin(), key.end(), stored);
+        block_used_ += key.size();
+        keys_.emplace_back(stored, key.size());
+        place(key, state);
+        return state;
+    }
+
+    [[nodiscard]] std::string_view key_of(int state) const { return keys_[static_cast<std::size_t>(state)]; }
+
+    [[nodiscard]] std::size_t size() const { return keys_.size(); }
+
+private:
+    static constexpr std::size_t block_size = std::size_t{1} << 20;
+
+    static std::size_t hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+    [[nodiscard]] std::size_t mask() const { return slots_.size() - 1; }
+
+    void place(std::string_view key, int state) {
+        std::size_t at = hash(key) & mask();
+        while (slots_[at] != 0) at = (at + 1) & mask();
+        slots_[at] = static_cast<std::uint32_t>(state) + 1;
+    }
+
+    void grow() {
+        slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), 0);
+        for (std::size_t state = 0; state < keys_.size(); ++state) {
+            place(key_of(static_cast<int>(state)), static_cast<int>(state));
+        }
+    }
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t block_used_ = 0;    // bytes taken in the last block
+    std::vector<std::string_view> keys_;  // into the blocks
+    std::vector<std::uint32_t> slots_;  // state number + 1, 0 for an empty slot
+};
+
 // Breadth-first from one or more start sections, each with an empty
 // inventory; the lines of `known` are not looked for.
 class ItemSearch {
@@ -141,26 +203,21 @@ public:
         for (const int start : starts_) {
             if (is_loaded_section(start, section_count_) && !visit(state_key(start, HeldItems{}), -1)) result.complete = false;
         }
-        for (std::size_t next = 0; next < states_.size() && found_.size() < lose_lines_; ++next) {
-            if (!expand(next)) {
+        for (std::size_t next = 0; next < seen_.size() && found_.size() < lose_lines_; ++next) {
+            if (!expand(static_cast<int>(next))) {
                 result.complete = false;
                 break;
             }
         }
-        for (auto& [where, path] : found_) result.missing.push_back({where.first, where.second, std::move(path)});
+        for (auto& [where, missing] : found_) result.missing.push_back(std::move(missing));
         return result;
     }
 
 private:
-    struct State {
-        const std::string* key;
-        int parent;
-    };
-
     // Plays the items of one state's section, then follows its choices.
     // False when the state bound is reached.
-    bool expand(std::size_t index) {
-        const std::string_view key = *states_[index].key;
+    bool expand(int state) {
+        const std::string_view key = seen_.key_of(state);
         const int id = key_section(key);
         HeldItems held = key_items(key);
         const auto& section_steps = steps_[static_cast<std::size_t>(id)];
@@ -171,7 +228,10 @@ private:
             } else if (step.kind == ItemStep::Kind::lose && !held.lose(step.tracked)) {
                 // The first time is the shortest path: states come in BFS order.
                 const LoseLine line{id, static_cast<int>(i)};
-                if (!found_.contains(line) && !known_.contains(line)) found_.emplace(line, path_to(index));
+                if (!found_.contains(line) && !known_.contains(line)) {
+                    found_.emplace(line, MissingItem{id, line.second, path_to(state),
+                                                     last_gain_refused(state, line.second, step.tracked)});
+                }
             }
         }
         if (found_.size() == lose_lines_) return true;  // nothing left to look for
@@ -181,26 +241,58 @@ private:
             const int target = choice.next_section_id;
             if (!is_loaded_section(target, section_count_)) continue;  // the playthrough ends there
             next[0] = static_cast<char>(target);
-            if (!visit(next, static_cast<int>(index))) return false;
+            if (!visit(next, state)) return false;
         }
         return true;
     }
 
     // Queues a state unless it was seen; false when the bound is reached.
     bool visit(std::string_view key, int parent) {
-        if (seen_.contains(key)) return true;
-        if (states_.size() >= state_limit_) return false;
-        const auto it = seen_.emplace(key).first;
-        states_.push_back({&*it, parent});
+        if (seen_.find(key) >= 0) return true;
+        if (seen_.size() >= state_limit_) return false;
+        seen_.add(key);
+        parents_.push_back(parent);
         return true;
     }
 
-    std::vector<int> path_to(std::size_t index) const {
-        std::deque<int> path;
-        for (int at = static_cast<int>(index); at >= 0; at = states_[static_cast<std::size_t>(at)].parent) {
-            path.push_front(key_section(*states_[static_cast<std::size_t>(at)].key));
+    [[nodiscard]] int parent_of(int state) const { return parents_[static_cast<std::size_t>(state)]; }
+
+    [[nodiscard]] std::vector<int> path_to(int state) const {
+        std::vector<int> path;
+        for (int at = state; at >= 0; at = parent_of(at)) path.push_back(key_section(seen_.key_of(at)));
+        std::reverse(path.begin(), path.end());
+        return path;
+    }
+
+    // Walking back from the line `before` of `state`'s section: the last
+    // line that gained `name`, if the inventory was full then. Only that gain
+    // matters: an earlier refusal is mended by a later gain that is taken.
+    [[nodiscard]] std::optional<ItemPlace> last_gain_refused(int state, int before, int name) const {
+        for (int at = state; at >= 0; at = parent_of(at), before = -1) {
+            const int id = key_section(seen_.key_of(at));
+            const auto& section_steps = steps_[static_cast<std::size_t>(id)];
+            const int end = before >= 0 ? before : static_cast<int>(section_steps.size());
+            for (int i = end - 1; i >= 0; --i) {
+                const ItemStep& step = section_steps[static_cast<std::size_t>(i)];
+                if (step.kind != ItemStep::Kind::gain || step.tracked != name) continue;
+                if (has_room_for_item(held_before(at, i).total)) return std::nullopt;
+                return ItemPlace{id, i};
+            }
         }
-        return {path.begin(), path.end()};
+        return std::nullopt;
+    }
+
+    // What the inventory holds in `state`'s section just before its item line `line`.
+    [[nodiscard]] HeldItems held_before(int state, int line) const {
+        const std::string_view key = seen_.key_of(state);
+        HeldItems held = key_items(key);
+        const auto& section_steps = steps_[static_cast<std::size_t>(key_section(key))];
+        for (int i = 0; i < line; ++i) {
+            const ItemStep& step = section_steps[static_cast<std::size_t>(i)];
+            if (step.kind == ItemStep::Kind::gain) held.gain(step.tracked);
+            if (step.kind == ItemStep::Kind::lose) held.lose(step.tracked);
+        }
+        return held;
     }
 
     const SectionTable& sections_;
@@ -210,14 +302,9 @@ private:
     std::vector<int> starts_;
     std::set<LoseLine> known_;
     std::size_t lose_lines_ = 0;
-    // Looked up by view, so that a state already seen costs no copy.
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
-    };
-    std::unordered_set<std::string, KeyHash, std::equal_to<>> seen_;  // node-based: keys stay put
-    std::vector<State> states_;
-    std::map<LoseLine, std::vector<int>> found_;  // line -> path
+    StateTable seen_;           // state number -> key, in the order states were reached
+    std::vector<int> parents_;  // state number -> the state it was reached from, -1 for a start
+    std::map<LoseLine, MissingItem> found_;
 };
 
 }  // namespace
@@ -242,28 +329,4 @@ MissingItemSearch find_missing_items_on_resume(const SectionTable& sections, int
         for (int i = 0; i < items; ++i) known.emplace(id, i);
     }
     return ItemSearch(sections, count, state_limit, starts, std::move(known)).run();
-}
-
-std::optional<ItemPlace> refused_gain(const SectionTable& sections, int section_count, const MissingItem& missing) {
-    const int count = loaded_count(section_count);
-    const SectionSteps steps = item_steps(sections, count);
-    const auto lost = static_cast<std::size_t>(missing.item_index);
-    const int name = steps[static_cast<std::size_t>(missing.section)][lost].tracked;
-    HeldItems held;
-    std::optional<ItemPlace> refused;
-    for (std::size_t at = 0; at < missing.path.size(); ++at) {
-        const auto id = static_cast<std::size_t>(missing.path[at]);
-        const bool last = at + 1 == missing.path.size();
-        for (std::size_t i = 0; i < steps[id].size() && !(last && i == lost); ++i) {
-            const ItemStep& step = steps[id][i];
-            if (step.kind == ItemStep::Kind::gain && !held.gain(step.tracked) && step.tracked == name) {
-                refused = ItemPlace{static_cast<int>(id), static_cast<int>(i)};
-            } else if (step.kind == ItemStep::Kind::gain && step.tracked == name) {
-                refused.reset();  // held after all
-            } else if (step.kind == ItemStep::Kind::lose) {
-                held.lose(step.tracked);
-            }
-        }
-    }
-    return refused;
 }

@@ -246,13 +246,17 @@ void describe_long_block_lines(const LongBlockLines& lines, std::vector<Diagnost
 
 // --- Markers swallowed by a narration --------------------------------------------
 
-// "« # Section 2 » (ligne 12), « # Section 3 » (ligne 20) et …"
-std::string listed_headers(const std::vector<const LoadNotice*>& headers) {
+// "« # Section 2 » (ligne 12), « # Section 3 » (ligne 20) et …", the first
+// max_told_per_kind of `total` headers, then how many more.
+std::string listed_headers(const std::vector<const LoadNotice*>& headers, int total) {
+    const std::size_t shown = std::min<std::size_t>(headers.size(), max_told_per_kind);
+    const int more = total - static_cast<int>(shown);
     std::string text;
-    for (std::size_t i = 0; i < headers.size(); ++i) {
-        if (i > 0) text += i + 1 == headers.size() ? " et " : ", ";
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += i + 1 == shown && more == 0 ? " et " : ", ";
         text += quote(headers[i]->bytes) + " (ligne " + std::to_string(headers[i]->line) + ")";
     }
+    if (more > 0) text += " et " + std::to_string(more) + (more == 1 ? " autre" : " autres");
     return text;
 }
 
@@ -267,12 +271,13 @@ Diagnostic describe_swallowed_markers(const NoticeCollector::SwallowedMarkers& b
                           std::to_string(block.opening_line) + " n'est pas fermé avant cette ligne, qui entre dans sa " +
                           "narration avec " +
                           (to_end_of_file ? "toute la suite du fichier" : "la suite jusqu'au prochain « [/Narration] »");
-    if (headers.size() == 1) {
-        message += ", dont l'en-tête " + listed_headers(headers) +
+    const int total = std::max(block.headers, static_cast<int>(headers.size()));
+    if (total == 1) {
+        message += ", dont l'en-tête " + listed_headers(headers, total) +
                    " : cette section ne s'ouvre pas et les suivantes ont un numéro de moins";
-    } else if (!headers.empty()) {
-        message += ", dont les en-têtes " + listed_headers(headers) + " : ces " + std::to_string(headers.size()) +
-                   " sections ne s'ouvrent pas et les suivantes ont " + std::to_string(headers.size()) +
+    } else if (total > 1) {
+        message += ", dont les en-têtes " + listed_headers(headers, total) + " : ces " + std::to_string(total) +
+                   " sections ne s'ouvrent pas et les suivantes ont " + std::to_string(total) +
                    " numéros de moins";
     }
     const int first = block.markers.front().line;
@@ -300,6 +305,61 @@ std::string where_target_leads(const NoticeCollector& collector, DecimalScan wri
     const auto at = static_cast<std::size_t>(written.value);
     return "à la section " + std::to_string(written.value) + ", dont l'en-tête est " +
            quote(collector.header_text[at]) + " (ligne " + std::to_string(collector.lines.header[at]) + ")";
+}
+
+// --- Bounds -------------------------------------------------------------------------
+
+// "et 3 autres lignes du même genre, de la ligne 23 à la ligne 25 : …"
+Diagnostic untold_lines(const NoticeCollector::Untold& rest) {
+    const std::string others = rest.count == 1 ? "1 autre ligne" : std::to_string(rest.count) + " autres lignes";
+    return warning_at(rest.first_line, "et " + others + " du même genre, de la ligne " + std::to_string(rest.first_line) +
+                                           " à la ligne " + std::to_string(rest.last_line) +
+                                           " : elles ne sont pas détaillées");
+}
+
+// What a message is about, as far as telling problems of one kind goes: its
+// words before the first quote, number, colon or comma ("un autre bloc ",
+// "texte sur la ligne du marqueur "), with its severity.
+std::string problem_kind(const Diagnostic& diagnostic) {
+    const std::string_view message = diagnostic.message;
+    std::size_t end = message.find_first_of("0123456789:,");
+    end = std::min(end, message.find("«"));
+    return std::to_string(static_cast<int>(diagnostic.severity)) + std::string(message.substr(0, end));
+}
+
+// Appends `found` to `out`, the first max_told_per_kind problems of each kind
+// one by one and the rest counted, as the loader's own problems are.
+void tell_at_most(std::vector<Diagnostic> found, std::vector<Diagnostic>& out) {
+    std::map<std::string, int> told;
+    std::map<std::string, NoticeCollector::Untold> untold;
+    std::vector<std::string> order;  // kinds past the bound, in the order they got there
+    for (Diagnostic& diagnostic : found) {
+        const std::string kind = problem_kind(diagnostic);
+        if (told[kind]++ < max_told_per_kind) {
+            out.push_back(std::move(diagnostic));
+            continue;
+        }
+        NoticeCollector::Untold& rest = untold[kind];
+        if (rest.count++ == 0) {
+            rest.first_line = diagnostic.line;
+            order.push_back(kind);
+        }
+        rest.last_line = diagnostic.line;
+    }
+    for (const std::string& kind : order) out.push_back(untold_lines(untold[kind]));
+}
+
+// The lines of one sort that the collector counted instead of keeping.
+void describe_unexamined(const NoticeCollector::Untold& rest, int examined, std::string_view what,
+                         std::string_view unreported, std::vector<Diagnostic>& out) {
+    if (rest.count == 0) return;
+    const std::string which =
+        rest.count == 1 ? "1 autre, ligne " + std::to_string(rest.first_line) + ", n'est pas examinée"
+                        : std::to_string(rest.count) + " autres, de la ligne " + std::to_string(rest.first_line) +
+                              " à la ligne " + std::to_string(rest.last_line) + ", ne sont pas examinées";
+    out.push_back(warning_at(rest.first_line, "analyse des " + std::string(what) + " interrompue après " +
+                                                  std::to_string(examined) + " lignes : " + which + " ; " +
+                                                  std::string(unreported) + " peuvent ne pas être signalés"));
 }
 
 }  // namespace
@@ -346,23 +406,33 @@ std::vector<Diagnostic> describe_notices(const NoticeCollector& collector) {
         result.push_back(std::move(*diagnostic));
     }
     describe_long_block_lines(long_lines, result);
+    std::vector<Diagnostic> swallowed;
     for (const auto& block : collector.swallowed) {
         const bool to_end = std::any_of(collector.problems.begin(), collector.problems.end(), [&](const LoadNotice& n) {
             return n.kind == LoadNoticeKind::narration_unterminated && n.line == block.opening_line;
         });
         const auto missed = std::find_if(collector.missed_ends.begin(), collector.missed_ends.end(),
                                          [&](const auto& end) { return end.opening_line == block.opening_line; });
-        result.push_back(describe_swallowed_markers(block, to_end, missed != collector.missed_ends.end() ? missed->line : 0));
+        swallowed.push_back(describe_swallowed_markers(block, to_end, missed != collector.missed_ends.end() ? missed->line : 0));
     }
-    for (const auto& [kind, rest] : collector.untold) {
-        const std::string others = rest.count == 1 ? "1 autre ligne" : std::to_string(rest.count) + " autres lignes";
-        result.push_back(warning_at(rest.first_line, "et " + others + " du même genre, de la ligne " +
-                                                         std::to_string(rest.first_line) + " à la ligne " +
-                                                         std::to_string(rest.last_line) + " : elles ne sont pas détaillées"));
+    tell_at_most(std::move(swallowed), result);
+    for (const auto& [kind, rest] : collector.untold) result.push_back(untold_lines(rest));
+    // What is read off the lines kept, a kind of problem at a time.
+    for (const auto describe : {describe_block_lines, describe_dialogue_lines, describe_missed_ends}) {
+        std::vector<Diagnostic> found;
+        describe(collector, found);
+        tell_at_most(std::move(found), result);
     }
-    describe_block_lines(collector, result);
-    describe_dialogue_lines(collector, result);
-    describe_missed_ends(collector, result);
+    const NoticeCollector::Unexamined& rest = collector.unexamined;
+    const int examined = collector.examined_lines();
+    describe_unexamined(rest.block_lines, examined, "marqueurs de bloc",
+                        "des blocs répétés dans une section ou du texte sur la ligne d'un marqueur", result);
+    describe_unexamined(rest.dialogues, examined, "répliques",
+                        "des espaces manquantes après le tiret ou le deux-points et des noms mal colorés", result);
+    describe_unexamined(rest.narration_markers, examined, "marqueurs lus comme du texte dans une narration",
+                        "des en-têtes et des blocs perdus dans une narration", result);
+    describe_unexamined(rest.narration_lines, examined, "lignes de narration",
+                        "des « [/Narration] » mal écrits", result);
     return result;
 }
 
@@ -379,6 +449,34 @@ void check_header_numbers(const NoticeCollector& collector, int section_count, s
                                      " : le jeu numérote les sections dans l'ordre du fichier à partir de 0, sans "
                                      "lire ce numéro ; un choix « -> Section : " + std::string(number) + " » mène " +
                                      where_target_leads(collector, written, section_count)));
+    }
+}
+
+void note_place(StoryPlaces& places, const LoadNotice& notice) {
+    if (notice.section < 0 || notice.section >= max_sections) return;
+    const auto section = static_cast<std::size_t>(notice.section);
+    const auto index = static_cast<std::size_t>(notice.index);
+    switch (notice.kind) {
+        case LoadNoticeKind::section_opened:
+            places.header[section] = notice.line;
+            return;
+        case LoadNoticeKind::ending_marked:
+            if (places.ending[section] == 0) places.ending[section] = notice.line;
+            return;
+        case LoadNoticeKind::narration_opened:
+            places.narration[section] = notice.line;  // a later block replaces the narration
+            return;
+        case LoadNoticeKind::choice_stored:
+            if (index < max_choices) places.choice[section][index] = notice.line;
+            return;
+        case LoadNoticeKind::dialogue_stored:
+            if (index < max_dialogues) places.dialogue[section][index] = notice.line;
+            return;
+        case LoadNoticeKind::item_stored:
+            if (index < max_section_items) places.item[section][index] = notice.line;
+            return;
+        default:
+            return;
     }
 }
 

@@ -20,18 +20,42 @@
 // Most problems of one kind told one by one; the rest are counted.
 inline constexpr int max_told_per_kind = 20;
 
-// Keeps every notice, and where each stored thing was written. The target a
+// Most lines of each sort that the checker looks at closely: block markers,
+// stored dialogue lines, markers a narration read as text, and narration
+// lines (for a misspelt end). A story within the format's caps has a few
+// hundred of each, unless it repeats blocks or runs a narration to the end of
+// a long file; past the bound the lines are counted, a warning says which
+// were not examined, and time and memory stay bounded whatever the file's
+// length: about 0.1 s and 10 MB at the bound for the costliest sorts.
+inline constexpr int max_examined_lines = 10'000;
+
+// Notes in `places` where the thing a notice stored stands; other notices
+// leave it alone.
+void note_place(StoryPlaces& places, const LoadNotice& notice);
+
+// Listens for the places alone: what the play modes need of a story.
+class PlaceCollector final : public LoadListener {
+public:
+    void notice(const LoadNotice& notice) override { note_place(lines, notice); }
+    StoryPlaces lines;
+};
+
+// Keeps the notices the checker explains (a bounded number of each sort), and
+// where each stored thing was written. The target a
 // choice line ends up with, and the speaker a dialogue line shows, are read
 // from the table as soon as the line is stored, since a later block of the
 // same section may reuse the entry.
 class NoticeCollector final : public LoadListener {
 public:
-    explicit NoticeCollector(const SectionTable& sections) : sections_(sections) {}
+    // At most `examined_lines` lines of each sort are kept (see max_examined_lines).
+    explicit NoticeCollector(const SectionTable& sections, int examined_lines = max_examined_lines)
+        : sections_(sections), examined_lines_(examined_lines) {}
 
     // Marker lines that one narration block read as text.
     struct SwallowedMarkers {
         int opening_line = 0;
         std::vector<LoadNotice> markers;
+        int headers = 0;  // section headers among them, kept or not
     };
 
     // A block's marker line, or the line that closed a narration.
@@ -58,32 +82,27 @@ public:
     };
 
     void notice(const LoadNotice& notice) override {
+        note_place(lines, notice);
         const bool in_table = notice.section >= 0 && notice.section < max_sections;
         const auto section = static_cast<std::size_t>(notice.section);
         const auto index = static_cast<std::size_t>(notice.index);
         switch (notice.kind) {
             case LoadNoticeKind::section_opened:
-                if (in_table) {
-                    lines.header[section] = notice.line;
-                    header_text[section] = notice.bytes;
-                }
+                if (in_table) header_text[section] = notice.bytes;
                 return;
             case LoadNoticeKind::ending_marked:
-                if (in_table && lines.ending[section] == 0) lines.ending[section] = notice.line;
+            case LoadNoticeKind::item_stored:
                 return;
             case LoadNoticeKind::choice_stored:
-                if (in_table && index < max_choices) {
-                    lines.choice[section][index] = notice.line;
+                // Only a choice whose target the loader could not read is
+                // looked at again, and its problem comes first.
+                if (in_table && index < max_choices && notice.line == target_problem_line_) {
                     target_on_line[notice.line] = sections_[section].choices[index].next_section_id;
                     choice_lines[notice.line] = notice.bytes;
                 }
                 return;
-            case LoadNoticeKind::item_stored:
-                if (in_table && index < max_section_items) lines.item[section][index] = notice.line;
-                return;
             case LoadNoticeKind::dialogue_stored:
-                if (in_table && index < max_dialogues) {
-                    lines.dialogue[section][index] = notice.line;
+                if (in_table && index < max_dialogues && examine(unexamined.dialogues, dialogues.size(), notice.line)) {
                     dialogues.push_back({notice.line, notice.bytes,
                                          std::string(sections_[section].dialogues[index].character.view())});
                 }
@@ -97,17 +116,21 @@ public:
                 note_ignored_line(notice);
                 return;
             case LoadNoticeKind::block_end_swallowed:
-                if (!block_lines.empty()) swallowed_by[notice.line] = block_lines.back().kind;
-                keep(notice);
+                if (keep(notice) && !block_lines.empty()) swallowed_by[notice.line] = block_lines.back().kind;
+                return;
+            case LoadNoticeKind::target_unparsed:
+            case LoadNoticeKind::target_out_of_int_range:
+                if (keep(notice)) target_problem_line_ = notice.line;
                 return;
             case LoadNoticeKind::narration_opened:
                 narration_line_ = notice.line;
-                if (in_table) lines.narration[section] = notice.line;  // a later block replaces the narration
                 [[fallthrough]];
             case LoadNoticeKind::narration_closed:
             case LoadNoticeKind::dialogue_opened:
             case LoadNoticeKind::choice_opened:
-                block_lines.push_back({notice.kind, notice.section, notice.line, notice.bytes});
+                if (examine(unexamined.block_lines, block_lines.size(), notice.line)) {
+                    block_lines.push_back({notice.kind, notice.section, notice.line, notice.bytes});
+                }
                 return;
             case LoadNoticeKind::narration_text:
                 note_narration_text(notice);
@@ -136,19 +159,41 @@ public:
     };
     std::map<LoadNoticeKind, Untold> untold;
 
+    // Lines of each sort past the first `examined_lines`: counted, not kept.
+    struct Unexamined {
+        Untold block_lines;
+        Untold dialogues;
+        Untold narration_markers;
+        Untold narration_lines;  // not looked at for a misspelt end
+    } unexamined;
+
+    [[nodiscard]] int examined_lines() const { return examined_lines_; }
+
 private:
+    static void count(Untold& rest, int line) {
+        if (rest.count++ == 0) rest.first_line = line;
+        rest.last_line = line;
+    }
+
     // A story of a million stray lines gets its first warnings and a count,
-    // in bounded time and memory.
-    void keep(LoadNotice notice) {
+    // in bounded time and memory. True when the notice is kept.
+    bool keep(LoadNotice notice) {
         int& told = told_[notice.kind];
         if (told < max_told_per_kind) {
             ++told;
             problems.push_back(std::move(notice));
-            return;
+            return true;
         }
-        Untold& rest = untold[notice.kind];
-        if (rest.count++ == 0) rest.first_line = notice.line;
-        rest.last_line = notice.line;
+        count(untold[notice.kind], notice.line);
+        return false;
+    }
+
+    // Whether a collection holding `kept` lines takes the one at `line`;
+    // when it does not, the line is counted in `rest`.
+    bool examine(Untold& rest, std::size_t kept, int line) {
+        if (kept < static_cast<std::size_t>(std::max(0, examined_lines_))) return true;
+        count(rest, line);
+        return false;
     }
 
     std::map<LoadNoticeKind, int> told_;
@@ -201,18 +246,31 @@ private:
 
     // A marker line in a narration is read as text; so is a misspelt end.
     void note_narration_text(const LoadNotice& notice) {
-        if (is_block_marker(classify_line(notice.bytes))) {
-            if (swallowed.empty() || swallowed.back().opening_line != narration_line_) {
-                swallowed.push_back({narration_line_, {}});
+        const LineKind kind = classify_line(notice.bytes);
+        if (is_block_marker(kind)) {
+            const bool same_block = !swallowed.empty() && swallowed.back().opening_line == narration_line_;
+            if (same_block && kind == LineKind::section_header) ++swallowed.back().headers;
+            if (!examine(unexamined.narration_markers, swallowed_markers_, notice.line)) return;
+            if (!same_block) {
+                swallowed.push_back({narration_line_, {}, kind == LineKind::section_header ? 1 : 0});
             }
             swallowed.back().markers.push_back(notice);
-        } else if (auto miss = narration_end_near_miss(notice.bytes)) {
-            missed_ends.push_back({notice.line, narration_line_, notice.bytes, std::move(*miss)});
+            ++swallowed_markers_;
+        } else if (examine(unexamined.narration_lines, narration_lines_++, notice.line)) {
+            // Telling a misspelt end from text costs a few microseconds a
+            // line: a bound on the lines looked at bounds the time.
+            if (auto miss = narration_end_near_miss(notice.bytes)) {
+                missed_ends.push_back({notice.line, narration_line_, notice.bytes, std::move(*miss)});
+            }
         }
     }
 
     const SectionTable& sections_;
+    int examined_lines_;
     int narration_line_ = 0;
+    int target_problem_line_ = 0;       // the last line whose unread target is told
+    std::size_t swallowed_markers_ = 0;  // kept in `swallowed`, all blocks together
+    std::size_t narration_lines_ = 0;    // narration lines looked at for a misspelt end
 };
 
 // Messages for the loader's notices. Everything before the first header is

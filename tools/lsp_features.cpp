@@ -144,7 +144,16 @@ void complete_markers(const EditorStory& story, TextPosition at, std::vector<Com
 
 }  // namespace
 
-void recheck(EditorStory& story) {
+void recheck(EditorStory& story, std::size_t document_limit) {
+    const std::size_t size = story.document.text().size();
+    if (size > document_limit) {
+        story.checked = CheckedStory{};
+        story.checked.diagnostics.push_back(warning_at(
+            0, "document de " + std::to_string(size) + " octets, trop long pour être vérifié pendant la frappe (plus de " +
+                   std::to_string(document_limit) + " octets) : rien n'y est vérifié ; lancez orlimar-check FICHIER "
+                   "dans un terminal"));
+        return;
+    }
     std::istringstream in(story.document.text(), std::ios::binary);
     story.checked = check_story(in, "");
 }

@@ -4,6 +4,7 @@
 // Lines here are 0-based, as editors count them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,8 +18,16 @@ struct EditorStory {
     CheckedStory checked;
 };
 
-// Checks the document's text the way orlimar-check checks a file.
-void recheck(EditorStory& story);
+// The largest document checked while the author types, 16 MiB: more than
+// 30 times the largest story the format's caps can hold, and the size at which
+// one check, the document's copies and its line index still take under a
+// second and 256 MB. A larger one gets a single warning instead.
+inline constexpr std::size_t max_checked_document_bytes = std::size_t{16} << 20;
+
+// Checks the document's text the way orlimar-check checks a file, unless it
+// is longer than `document_limit` bytes: then its one diagnostic says that
+// it was not checked, and how to check it.
+void recheck(EditorStory& story, std::size_t document_limit = max_checked_document_bytes);
 
 struct SectionSymbol {
     int id = 0;

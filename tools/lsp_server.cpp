@@ -34,6 +34,7 @@ constexpr int sync_incremental = 2;
 constexpr int symbol_namespace = 3;
 constexpr int completion_value = 12;
 constexpr int completion_keyword = 14;
+constexpr int message_warning = 2;  // window/showMessage
 
 // --- Reading parameters without trusting them ---------------------------------
 
@@ -119,6 +120,19 @@ public:
     }
 
     int exit_status() const { return shut_down_ ? 0 : 1; }
+
+    // Tells the editor's user that a message was too long to be read, so that
+    // a document it carried is not taken for one without problems.
+    void tell_dropped(std::size_t bytes) {
+        if (!initialized_) return;
+        send({{"jsonrpc", "2.0"},
+              {"method", "window/showMessage"},
+              {"params",
+               {{"type", message_warning},
+                {"message", "orlimar-check --lsp : message de " + std::to_string(bytes) + " octets ignoré (plus de " +
+                                std::to_string(max_message_bytes) + " octets) : le document qu'il porte n'est ni lu ni vérifié ; lancez orlimar-check FICHIER "
+                                "dans un terminal"}}}});
+    }
 
 private:
     bool dispatch(const std::string& method, const json* id, const json& params) {
@@ -337,6 +351,7 @@ int run_language_server(std::istream& in, std::ostream& out, std::ostream& log) 
         if (message.status == ReadStatus::end) return server.exit_status();
         if (message.status == ReadStatus::skipped) {
             log << "orlimar-check --lsp : " << message.problem << '\n';
+            if (message.dropped_bytes > 0) server.tell_dropped(message.dropped_bytes);
             continue;
         }
         if (!server.handle(message.body)) return server.exit_status();

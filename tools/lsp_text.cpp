@@ -54,7 +54,11 @@ std::size_t byte_in_line(std::string_view line, int character) {
 TextDocument::TextDocument(std::string text) : text_(std::move(text)) { index_lines(); }
 
 void TextDocument::index_lines() {
-    line_starts_.assign(1, 0);
+    // Sized once: a long document of short lines would otherwise hold the
+    // index twice while it grows.
+    line_starts_.clear();
+    line_starts_.reserve(1 + static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n')));
+    line_starts_.push_back(0);
     for (std::size_t at = text_.find('\n'); at != std::string::npos; at = text_.find('\n', at + 1)) {
         line_starts_.push_back(at + 1);
     }

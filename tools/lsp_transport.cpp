@@ -73,7 +73,7 @@ ReadMessage read_message(std::istream& in) {
     if (malformed || !length) return {ReadStatus::skipped, {}, "en-tête sans Content-Length lisible"};
     if (*length > max_message_bytes) {
         in.ignore(static_cast<std::streamsize>(*length));
-        return {ReadStatus::skipped, {}, "message de " + std::to_string(*length) + " octets, trop long"};
+        return {ReadStatus::skipped, {}, "message de " + std::to_string(*length) + " octets, trop long", *length};
     }
     std::string body(*length, '\0');
     in.read(body.data(), static_cast<std::streamsize>(*length));

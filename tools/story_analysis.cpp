@@ -116,37 +116,52 @@ struct GainHint {
     std::string fix;
 };
 
-GainHint near_gain_hint(const SectionTable& sections, int section_count, const StoryPlaces& lines,
-                        std::string_view lost) {
-    const std::string read = name_as_read(lost);
-    for (int id = 0; id < section_count; ++id) {
-        const std::span<const Item> items = section_items(section_at(sections, id));
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const Item& item = items[i];
-            if (item.type != item_gain || item.name.view() == lost || name_as_read(item.name.view()) != read) continue;
-            const int line = item_line(lines, id, static_cast<int>(i));
-            return {" ; vouliez-vous dire " + quote(item.name.view()) + ", gagné ligne " + std::to_string(line) +
-                        " ? " + why_names_differ(lost, item.name.view(), line),
-                    "<" + std::string(item.name.view()) + ">"};
+// The gained items of a story, each name read once: a story of a thousand
+// lose lines compares each of them with every gained name.
+class GainedItems {
+public:
+    GainedItems(const SectionTable& sections, int section_count, const StoryPlaces& lines) {
+        for (int id = 0; id < section_count; ++id) {
+            const std::span<const Item> items = section_items(section_at(sections, id));
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                if (items[i].type != item_gain) continue;
+                const std::string_view name = items[i].name.view();
+                names_.insert(name);
+                by_reading_[name_as_read(name)].push_back({name, item_line(lines, id, static_cast<int>(i))});
+            }
         }
     }
-    return {};
-}
+
+    // Whether some line gains an item of exactly this name.
+    [[nodiscard]] bool contains(std::string_view name) const { return names_.contains(name); }
+
+    // The first gained item, in the file, whose name reads like `lost` but is not it.
+    [[nodiscard]] GainHint hint_for(std::string_view lost) const {
+        const auto alike = by_reading_.find(name_as_read(lost));
+        if (alike == by_reading_.end()) return {};
+        for (const auto& [name, line] : alike->second) {
+            if (name == lost) continue;
+            return {" ; vouliez-vous dire " + quote(name) + ", gagné ligne " + std::to_string(line) + " ? " +
+                        why_names_differ(lost, name, line),
+                    "<" + std::string(name) + ">"};
+        }
+        return {};
+    }
+
+private:
+    struct Gained {
+        std::string_view name;
+        int line;
+    };
+    std::set<std::string_view> names_;
+    std::map<std::string, std::vector<Gained>> by_reading_;  // in file order
+};
 
 // The diagnostic with the hint, and the line to write when there is one.
 Diagnostic with_hint(Diagnostic diagnostic, const GainHint& hint) {
     if (hint.text.empty()) return diagnostic;
     diagnostic.message += hint.text;
     return with_fix(std::move(diagnostic), hint.fix);
-}
-
-bool gained_somewhere(const SectionTable& sections, int section_count, std::string_view name) {
-    for (int id = 0; id < section_count; ++id) {
-        for (const Item& item : section_items(section_at(sections, id))) {
-            if (item.type == item_gain && item.name.view() == name) return true;
-        }
-    }
-    return false;
 }
 
 // "0 → 1 → 2", or for a long path its ends and its length.
@@ -159,14 +174,14 @@ std::string brief_path(const std::vector<int>& path) {
 }
 
 // Why a lose-item line can be reached without the item.
-std::string lost_item_message(const SectionTable& sections, int section_count, const StoryPlaces& lines,
-                              const MissingItem& missing, std::string_view name, bool hinted) {
-    if (!gained_somewhere(sections, section_count, name)) {
+std::string lost_item_message(const GainedItems& gained, const StoryPlaces& lines, const MissingItem& missing,
+                              std::string_view name, bool hinted) {
+    if (!gained.contains(name)) {
         return "l'objet " + quote(name) + " n'est donné nulle part" + (hinted ? " sous ce nom" : "") +
                " : cette ligne le retire, mais aucune ligne ne le fait gagner ; " + what_the_player_reads(name);
     }
     const std::string start = "l'objet " + quote(name) + " peut manquer quand cette ligne le retire";
-    const auto refused = refused_gain(sections, section_count, missing);
+    const std::optional<ItemPlace>& refused = missing.refused;
     if (!refused) return start + " (chemin " + brief_path(missing.path) + ") ; " + what_the_player_reads(name);
     return start + " : sur le chemin " + brief_path(missing.path) + ", l'inventaire est déjà plein (" +
            count_of(max_inventory_items, "objet") + ") quand la ligne " +
@@ -189,9 +204,10 @@ std::string resume_message(const MissingItem& missing, std::string_view item) {
 // Once per item: the first line, in the file, where some resumed game lacks
 // it, unless a new game already can.
 void check_resumed_items(const SectionTable& sections, int section_count, const StoryPlaces& lines,
-                         const std::vector<MissingItem>& new_game, std::vector<Diagnostic>& out) {
-    const MissingItemSearch search =
-        find_missing_items_on_resume(sections, section_count, save_points(sections, section_count), new_game);
+                         const GainedItems& gained, const std::vector<MissingItem>& new_game,
+                         std::size_t item_states, std::vector<Diagnostic>& out) {
+    const MissingItemSearch search = find_missing_items_on_resume(sections, section_count,
+                                                                  save_points(sections, section_count), new_game, item_states);
     std::map<std::string_view, const MissingItem*> first_per_item;
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
@@ -204,41 +220,42 @@ void check_resumed_items(const SectionTable& sections, int section_count, const 
     for (const auto& [name, missing] : first_per_item) {
         out.push_back(with_hint(remark_at(item_line(lines, missing->section, missing->item_index),
                                           resume_message(*missing, name)),
-                                near_gain_hint(sections, section_count, lines, name)));
+                                gained.hint_for(name)));
     }
     if (!search.complete) {
-        out.push_back(remark_at(0, "analyse des reprises interrompue après " + std::to_string(max_item_search_states) +
+        out.push_back(remark_at(0, "analyse des reprises interrompue après " + std::to_string(item_states) +
                                        " états : des objets manquants après une reprise peuvent ne pas être signalés"));
     }
 }
 
-void check_items(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+void check_items(const SectionTable& sections, int section_count, const StoryPlaces& lines, std::size_t item_states,
                  std::vector<Diagnostic>& out) {
-    const MissingItemSearch search = find_missing_items(sections, section_count);
+    const MissingItemSearch search = find_missing_items(sections, section_count, item_states);
+    const GainedItems gained(sections, section_count, lines);
     for (const MissingItem& missing : search.missing) {
         const std::string_view name = item_at(sections, missing.section, missing.item_index).name.view();
-        const GainHint hint = near_gain_hint(sections, section_count, lines, name);
+        const GainHint hint = gained.hint_for(name);
         out.push_back(with_hint(warning_at(item_line(lines, missing.section, missing.item_index),
-                                           lost_item_message(sections, section_count, lines, missing, name,
-                                                             !hint.text.empty())),
+                                           lost_item_message(gained, lines, missing, name, !hint.text.empty())),
                                 hint));
     }
     if (!search.complete) {
         out.push_back(warning_at(0, "analyse des objets interrompue après " +
-                                        std::to_string(max_item_search_states) +
+                                        std::to_string(item_states) +
                                         " états : des objets manquants peuvent ne pas être signalés"));
     }
-    check_resumed_items(sections, section_count, lines, search.missing, out);
+    check_resumed_items(sections, section_count, lines, gained, search.missing, item_states, out);
 }
 
 }  // namespace
 
-std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_count, const StoryPlaces& lines) {
+std::vector<Diagnostic> analyse_story(const SectionTable& sections, int section_count, const StoryPlaces& lines,
+                                      std::size_t item_states) {
     std::vector<Diagnostic> result;
     const int count = loaded_count(section_count);
     if (count == 0) return result;
     check_targets(sections, count, lines, result);
     check_sections(sections, count, lines, result);
-    check_items(sections, count, lines, result);
+    check_items(sections, count, lines, item_states, result);
     return result;
 }

@@ -26,9 +26,9 @@ namespace {
 
 // Loads with a listener, then runs every check.
 template <typename Load>
-CheckedStory check_loaded(Load load) {
+CheckedStory check_loaded(Load load, const CheckBounds& bounds) {
     CheckedStory checked;
-    NoticeCollector collector(*checked.sections);
+    NoticeCollector collector(*checked.sections, bounds.examined_lines);
     const LoadResult result = load(*checked.sections, &collector);
     checked.section_count = result.section_count;
     checked.places = collector.lines;
@@ -37,7 +37,7 @@ CheckedStory check_loaded(Load load) {
         checked.diagnostics.push_back(error_at(0, "aucun en-tête « # Section » : le jeu refuse de charger l'histoire"));
     }
     check_header_numbers(collector, checked.section_count, checked.diagnostics);
-    std::vector<Diagnostic> analysis = analyse_story(*checked.sections, checked.section_count, collector.lines);
+    std::vector<Diagnostic> analysis = analyse_story(*checked.sections, checked.section_count, collector.lines, bounds.item_states);
     checked.diagnostics.insert(checked.diagnostics.end(), std::make_move_iterator(analysis.begin()),
                                std::make_move_iterator(analysis.end()));
     sort_and_merge(checked.diagnostics);
@@ -48,21 +48,20 @@ CheckedStory check_loaded(Load load) {
 
 // The name only matters to the game's own message, which the checker does
 // not print: its diagnostics say the same for the author.
-CheckedStory check_story(std::istream& in, std::string_view /*name*/) {
-    return check_loaded([&](SectionTable& sections, LoadListener* listener) {
-        return read_story(in, sections, listener);
-    });
+CheckedStory check_story(std::istream& in, std::string_view /*name*/, const CheckBounds& bounds) {
+    return check_loaded([&](SectionTable& sections, LoadListener* listener) { return read_story(in, sections, listener); },
+                        bounds);
 }
 
 int load_story_lines(const std::string& path, SectionTable& sections, StoryPlaces& places) {
-    NoticeCollector collector(sections);
+    PlaceCollector collector;
     const int section_count = read_story_file(path, sections, &collector).section_count;
     places = collector.lines;
     return section_count;
 }
 
-CheckedStory check_story_file(const std::string& path) {
-    return check_loaded([&](SectionTable& sections, LoadListener* listener) {
-        return read_story_file(path, sections, listener);
-    });
+CheckedStory check_story_file(const std::string& path, const CheckBounds& bounds) {
+    return check_loaded(
+        [&](SectionTable& sections, LoadListener* listener) { return read_story_file(path, sections, listener); },
+        bounds);
 }

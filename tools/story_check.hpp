@@ -11,6 +11,7 @@
 
 #include "diagnostics.hpp"
 #include "item_search.hpp"
+#include "load_notes.hpp"
 #include "story.hpp"
 #include "story_analysis.hpp"
 #include "story_graph.hpp"
@@ -25,12 +26,19 @@ struct CheckedStory {
     StoryPlaces places;                   // where the loaded things stand
 };
 
+// How far the checker goes before it stops and says what it did not look at.
+struct CheckBounds {
+    std::size_t item_states = max_item_search_states;  // per item search
+    int examined_lines = max_examined_lines;           // of each sort (see load_notes.hpp)
+};
+
 // Loads a story the way the game does and runs every check. Nothing is
 // printed: the loader's own messages to the player are kept out of the way.
-CheckedStory check_story(std::istream& in, std::string_view name);
-CheckedStory check_story_file(const std::string& path);
+CheckedStory check_story(std::istream& in, std::string_view name, const CheckBounds& bounds = {});
+CheckedStory check_story_file(const std::string& path, const CheckBounds& bounds = {});
 
 // Loads a story file the way the game does, quietly, and notes where its
-// sections, choices and items stand, without checking anything. Returns the
+// sections, choices and items stand, without checking anything nor keeping
+// any line, so in the time and memory of the game's own loading. Returns the
 // number of sections, 0 when the game would refuse the file.
 int load_story_lines(const std::string& path, SectionTable& sections, StoryPlaces& places);
