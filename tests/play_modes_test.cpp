@@ -271,6 +271,7 @@ TEST(CheckCommandLine, AnswersHelpAndVersionAnywhereAndRefusesMisuse) {
     EXPECT_TRUE(help.out.starts_with("Utilisation : orlimar-check FICHIER..."));
     using Args = std::vector<std::string>;
     for (const Args& args : std::vector<Args>{
+             {"--dot"}, {"--dot", "a", "b"}, {"--dot", "--dot", "a"}, {"-v", "a"},
              {"--jouer"}, {"--jouer", "a", "b"}, {"--jouer", "--parcours", "a"}, {"--parcours", "--parcours", "a"},
              {"--depuis", "2", "a"}, {"--jouer", "a", "--depuis"}, {"--jouer", "a", "--depuis", "x"},
              {"--parcours", "a", "--graine", "1"}, {"--hasard", "a"}, {"--hasard", "0", "a"}, {"--hasard", "10", "a", "--graine", "-1"},

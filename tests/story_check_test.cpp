@@ -366,17 +366,6 @@ TEST(CheckBounds, TenMillionStrayLinesGiveTwentyWarningsAndACount) {
               "et 9999980 autres lignes du même genre, de la ligne 23 à la ligne 10000002 : elles ne sont pas détaillées");
 }
 
-TEST(CheckCommand, BadArgumentsGiveTheUsageAndStatusTwo) {
-    using Args = std::vector<std::string>;
-    for (const Args& args : std::vector<Args>{{"--dot"}, {"--dot", "a", "b"}, {"--dot", "--dot", "a"}, {"-v", "a"}}) {
-        std::istringstream no_keys;
-        std::ostringstream out, err;
-        EXPECT_EQ(run_check_command(args, no_keys, out, err), 2);
-        EXPECT_NE(err.str().find("Utilisation : orlimar-check FICHIER..."), std::string::npos) << err.str();
-        EXPECT_EQ(out.str(), "");
-    }
-}
-
 TEST(TextExcerpt, CutsAtWholeWordsAndWholeCharacters) {
     EXPECT_EQ(excerpt("court", 5), "court");
     EXPECT_EQ(excerpt("  des   blancs\t repliés ", 40), "des blancs repliés");
